@@ -1,0 +1,57 @@
+// The tool's one text type: narrow text in the ANSI code page (932 on the
+// target machines), with value semantics. Lengths and positions count bytes;
+// searching and trimming step over double-byte characters, so a trail byte
+// never matches and a double-byte character is never split. Embedded NUL
+// bytes are held like any other byte.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class CString {
+ public:
+  CString() = default;
+  CString(const char* text) : m_text(text ? text : "") {}  // NOLINT: implicit like the framework's
+  CString(const char* bytes, int length) : m_text(bytes, static_cast<size_t>(length)) {}
+  explicit CString(std::string text) : m_text(std::move(text)) {}
+
+  int GetLength() const { return static_cast<int>(m_text.size()); }
+  bool IsEmpty() const { return m_text.empty(); }
+  const char* GetString() const { return m_text.c_str(); }
+  operator const char*() const { return m_text.c_str(); }  // NOLINT: implicit like the framework's
+  std::string_view View() const { return m_text; }
+  unsigned char GetAt(int index) const { return static_cast<unsigned char>(m_text[static_cast<size_t>(index)]); }
+
+  // Position of the first single-byte character `ch`, or of any of `set`; -1 if none.
+  int Find(char ch, int start = 0) const;
+  int FindOneOf(const char* set) const;
+
+  CString Left(int count) const;
+  // The text from `first` to the end; empty when `first` lies past the end.
+  CString Mid(int first) const;
+
+  // White space is 0x09 to 0x0D and 0x20; no byte of a double-byte character.
+  CString& TrimLeft();
+  CString& TrimRight();
+  CString& Trim() { return TrimRight().TrimLeft(); }
+
+  CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }
+  CString& operator+=(char ch) { m_text += ch; return *this; }
+  friend CString operator+(CString left, const CString& right) { return left += right; }
+  friend CString operator+(CString left, const char* right) { return left += CString(right); }
+  friend CString operator+(const char* left, const CString& right) { return CString(left) += right; }
+
+  // Byte for byte, letter case included.
+  friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
+  friend bool operator==(const CString& a, const char* b) { return a.m_text == b; }
+  int Compare(const CString& other) const { return m_text.compare(other.m_text); }
+  // Upper- and lower-case forms of a letter count as equal, single-byte and
+  // double-byte letters alike; every other character must be the same.
+  int CompareNoCase(const CString& other) const;
+
+ private:
+  // Length in bytes of the character that starts at `index`.
+  int CharLength(size_t index) const;
+
+  std::string m_text;
+};

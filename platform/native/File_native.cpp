@@ -1,0 +1,241 @@
+// File calls of KERNEL32 over POSIX, with the Windows rules the tool meets:
+// "\" separators, share modes between open handles, the read-only attribute,
+// and Windows error codes.
+#include <native_hooks.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct OpenFile {
+  int fd;
+  std::string path;
+  DWORD access;
+  DWORD share;
+};
+
+std::set<OpenFile*> g_open;
+std::set<std::string> g_readOnly;
+unsigned g_tempCounter = 0;
+
+std::string PosixPath(LPCSTR name) {
+  std::string path = name;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+DWORD ErrorFromErrno(int error, const std::string& path) {
+  switch (error) {
+    case ENOENT: {
+      const auto slash = path.rfind('/');
+      const bool folderExists = slash == std::string::npos || IsDirectory(path.substr(0, slash));
+      return folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case EACCES: case EPERM: case EISDIR: case EROFS: return ERROR_ACCESS_DENIED;
+    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
+    default: return ERROR_WRITE_FAULT;
+  }
+}
+
+// Windows refuses an open whose access another handle does not share, or
+// whose sharing does not allow another handle's access.
+bool ConflictsWithOpenHandles(const std::string& path, DWORD access, DWORD share) {
+  for (const OpenFile* file : g_open) {
+    if (file->path != path) continue;
+    if ((access & GENERIC_READ) && !(file->share & FILE_SHARE_READ)) return true;
+    if ((access & GENERIC_WRITE) && !(file->share & FILE_SHARE_WRITE)) return true;
+    if ((file->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
+    if ((file->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
+  }
+  return false;
+}
+
+bool HeldWithoutDeleteSharing(const std::string& path) {
+  for (const OpenFile* file : g_open)
+    if (file->path == path && !(file->share & FILE_SHARE_DELETE)) return true;
+  return false;
+}
+
+int OpenFlags(DWORD access, DWORD creation) {
+  int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  switch (creation) {
+    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
+    case CREATE_ALWAYS: return flags | O_CREAT | O_TRUNC;
+    case OPEN_ALWAYS: return flags | O_CREAT;
+    case TRUNCATE_EXISTING: return flags | O_TRUNC;
+    default: return flags;
+  }
+}
+
+OpenFile* FromHandle(HANDLE handle) {
+  auto* file = static_cast<OpenFile*>(handle);
+  return g_open.count(file) ? file : nullptr;
+}
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation,
+                   DWORD, HANDLE) {
+  if (native::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
+  const std::string path = PosixPath(name);
+  const bool existed = Exists(path);
+  if (IsDirectory(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+  if (existed && (access & GENERIC_WRITE) && g_readOnly.count(path))
+    return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+  if (existed && ConflictsWithOpenHandles(path, access, share))
+    return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
+  const int fd = open(path.c_str(), OpenFlags(access, creation) | O_CLOEXEC, 0644);
+  if (fd < 0) return Fail(ErrorFromErrno(errno, path)), INVALID_HANDLE_VALUE;
+  if (!existed) g_readOnly.erase(path);
+  auto* file = new OpenFile{fd, path, access, share};
+  g_open.insert(file);
+  const bool reportsExisting = creation == OPEN_ALWAYS || creation == CREATE_ALWAYS;
+  SetLastError(existed && reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return file;
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+  if (read) *read = 0;
+  if (native::ShouldFail("ReadFile")) return FALSE;
+  OpenFile* file = FromHandle(handle);
+  if (!file || !(file->access & GENERIC_READ)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+  const ssize_t got = ::read(file->fd, buffer, toRead);
+  if (got < 0) return Fail(ERROR_READ_FAULT);
+  if (read) *read = static_cast<DWORD>(got);
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
+  if (written) *written = 0;
+  if (native::ShouldFail("WriteFile")) return FALSE;
+  OpenFile* file = FromHandle(handle);
+  if (!file || !(file->access & GENERIC_WRITE)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+  const auto* bytes = static_cast<const char*>(buffer);
+  DWORD done = 0;
+  while (done < toWrite) {
+    const ssize_t put = ::write(file->fd, bytes + done, toWrite - done);
+    if (put < 0) return Fail(ErrorFromErrno(errno, file->path));
+    done += static_cast<DWORD>(put);
+    if (written) *written = done;
+  }
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD method) {
+  if (native::ShouldFail("SetFilePointer")) return INVALID_SET_FILE_POINTER;
+  OpenFile* file = FromHandle(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE), INVALID_SET_FILE_POINTER;
+  off_t offset = distanceHigh ? (static_cast<off_t>(*distanceHigh) << 32) | static_cast<DWORD>(distance)
+                              : distance;
+  const int whence = method == FILE_BEGIN ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END;
+  const off_t at = lseek(file->fd, offset, whence);
+  if (at < 0) return Fail(ERROR_INVALID_PARAMETER), INVALID_SET_FILE_POINTER;
+  if (distanceHigh) *distanceHigh = static_cast<LONG>(at >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(at);
+}
+
+BOOL FlushFileBuffers(HANDLE handle) {
+  if (native::ShouldFail("FlushFileBuffers")) return FALSE;
+  OpenFile* file = FromHandle(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  return fsync(file->fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno, file->path));
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  std::unique_ptr<OpenFile> file(FromHandle(handle));
+  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  g_open.erase(file.get());
+  close(file->fd);
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR name) {
+  if (native::ShouldFail("DeleteFileA")) return FALSE;
+  const std::string path = PosixPath(name);
+  if (IsDirectory(path) || g_readOnly.count(path)) return Fail(ERROR_ACCESS_DENIED);
+  if (HeldWithoutDeleteSharing(path)) return Fail(ERROR_SHARING_VIOLATION);
+  if (unlink(path.c_str()) != 0) return Fail(ErrorFromErrno(errno, path));
+  return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
+  if (native::ShouldFail("MoveFileExA")) return FALSE;
+  const std::string from = PosixPath(existing);
+  const std::string to = PosixPath(target);
+  if (!Exists(from)) return Fail(ErrorFromErrno(ENOENT, from));
+  if (Exists(to)) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    if (IsDirectory(to) || g_readOnly.count(to)) return Fail(ERROR_ACCESS_DENIED);
+  }
+  if (HeldWithoutDeleteSharing(from) || HeldWithoutDeleteSharing(to)) return Fail(ERROR_SHARING_VIOLATION);
+  if (rename(from.c_str(), to.c_str()) != 0) return Fail(ErrorFromErrno(errno, to));
+  if (g_readOnly.erase(from)) g_readOnly.insert(to);
+  else g_readOnly.erase(to);
+  return TRUE;
+}
+
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT, LPSTR tempFileName) {
+  if (native::ShouldFail("GetTempFileNameA")) return 0;
+  std::string base = folder;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+  base += std::string(prefix).substr(0, 3);
+  for (int attempt = 0; attempt < 0x10000; ++attempt) {
+    const UINT unique = (++g_tempCounter + static_cast<UINT>(getpid())) & 0xFFFF;
+    if (unique == 0) continue;
+    char name[16];
+    std::snprintf(name, sizeof name, "%X.tmp", unique);
+    const std::string full = base + name;
+    const int fd = open(PosixPath(full.c_str()).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      close(fd);
+      std::snprintf(tempFileName, MAX_PATH, "%s", full.c_str());
+      return unique;
+    }
+    if (errno != EEXIST) return Fail(ErrorFromErrno(errno, PosixPath(full.c_str()))), 0;
+  }
+  return Fail(ERROR_FILE_EXISTS), 0;
+}
+
+DWORD GetFileAttributesA(LPCSTR name) {
+  const std::string path = PosixPath(name);
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return Fail(ErrorFromErrno(errno, path)), INVALID_FILE_ATTRIBUTES;
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  return g_readOnly.count(path) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
+  const std::string path = PosixPath(name);
+  if (!Exists(path)) return Fail(ErrorFromErrno(ENOENT, path));
+  if (attributes & FILE_ATTRIBUTE_READONLY) g_readOnly.insert(path);
+  else g_readOnly.erase(path);
+  return TRUE;
+}

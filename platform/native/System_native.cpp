@@ -1,0 +1,69 @@
+#include <native_hooks.h>
+
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+DWORD g_lastError = 0;
+// A 64-bit NT system by default: bit 31 clear.
+DWORD g_version = 0x23F00206;
+std::string g_systemDirectory = "C:\\Windows\\system32";
+std::string g_windowsDirectory = "C:\\Windows";
+
+struct Failure {
+  std::string function;  // empty: any counted call
+  int remaining = 0;
+  DWORD error = 0;
+  int counted = 0;
+} g_failure;
+
+UINT CopyDirectory(const std::string& directory, LPSTR buffer, UINT size) {
+  const auto length = static_cast<UINT>(directory.size());
+  if (buffer == nullptr || size <= length) return length + 1;
+  std::memcpy(buffer, directory.c_str(), length + 1);
+  return length;
+}
+
+}  // namespace
+
+namespace native {
+
+void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory) {
+  g_version = version;
+  g_systemDirectory = systemDirectory;
+  g_windowsDirectory = windowsDirectory;
+}
+
+void InjectFailure(const char* function, int nth, DWORD error) {
+  g_failure = Failure{function ? function : "", nth, error, 0};
+}
+
+void ClearFailure() { g_failure = Failure{}; }
+
+int CountedCalls() { return g_failure.counted; }
+
+bool ShouldFail(const char* function) {
+  if (!g_failure.function.empty() && g_failure.function != function) return false;
+  ++g_failure.counted;
+  if (g_failure.remaining <= 0 || --g_failure.remaining > 0) return false;
+  SetLastError(g_failure.error);
+  return true;
+}
+
+}  // namespace native
+
+DWORD GetLastError() { return g_lastError; }
+void SetLastError(DWORD error) { g_lastError = error; }
+DWORD GetVersion() { return g_version; }
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  return CopyDirectory(g_systemDirectory, buffer, size);
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  return CopyDirectory(g_windowsDirectory, buffer, size);
+}
+
+void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }

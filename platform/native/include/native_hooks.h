@@ -1,0 +1,23 @@
+// Test-only controls of the native stand-in for Windows. Nothing of this
+// exists in the Windows build.
+#pragma once
+
+#include <windows.h>
+
+namespace native {
+
+// What GetVersion, GetSystemDirectoryA and GetWindowsDirectoryA report.
+void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory);
+
+// Makes the nth call from now (1-based) of `function` fail with `error`;
+// a null `function` counts every file and registry call of the stand-in.
+void InjectFailure(const char* function, int nth, DWORD error);
+void ClearFailure();
+// Calls counted for injection since the last InjectFailure or ClearFailure.
+int CountedCalls();
+
+// True when the stand-in call `function` is to fail now; it then sets the
+// last error. Used by the stand-ins themselves.
+bool ShouldFail(const char* function);
+
+}  // namespace native

@@ -1,0 +1,223 @@
+#include "HostsFixture.h"
+
+#include <functional>
+
+namespace {
+
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+TEST_F(HostsFileTest, MissingFileIsCreatedThenFilledAndEmptied) {
+  RemoveHosts();
+  EXPECT_EQ(Set(), ManagedLines());
+  EXPECT_EQ(Remove(), "");
+}
+
+TEST_F(HostsFileTest, SetAppendsNothingWhenEveryNameIsPresent) {
+  std::string every;
+  for (int row = 0; row < kManagedHostCount; ++row) every += Row(row) + "\r\n";
+  WriteHosts(every);
+  EXPECT_EQ(Set(), every);
+}
+
+TEST_F(HostsFileTest, CommentedOutOrOtherAddressCountsAsPresent) {
+  const std::string before = Lines({"#" + Row(0), std::string("10.9.9.9\t") + kManagedHosts[1].hostName});
+  WriteHosts(before);
+  EXPECT_EQ(Set(), before + ManagedLines(2));
+}
+
+TEST_F(HostsFileTest, NameWithAliasOrCommentIsNotPresent) {
+  const std::string before = Lines({Row(0) + " alias", Row(1) + " # note"});
+  WriteHosts(before);
+  EXPECT_EQ(Set(), before + ManagedLines());
+}
+
+TEST_F(HostsFileTest, SecondSetAppendsNothing) {
+  WriteHosts("127.0.0.1 localhost\n");
+  const std::string first = Set();
+  EXPECT_EQ(first, Lines({"127.0.0.1 localhost"}) + ManagedLines());
+  EXPECT_EQ(Set(), first);
+}
+
+TEST_F(HostsFileTest, RemoveDropsEveryEntryOfAManagedName) {
+  const std::string name = kManagedHosts[3].hostName;
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  WriteHosts(Lines({"# managed hosts", Row(3), "  " + Row(3) + "  ", "#\t" + Row(3), "10.0.0.1 " + name + " alias",
+                    "10.0.0.2 " + name + " # note", "10.0.0.3 " + upper, "", "127.0.0.1 localhost"}));
+  EXPECT_EQ(Remove(), Lines({"# managed hosts", "10.0.0.1 " + name + " alias", "10.0.0.2 " + name + " # note",
+                             "10.0.0.3 " + upper, "", "127.0.0.1 localhost"}));
+}
+
+TEST_F(HostsFileTest, SetThenRemoveGivesBackEveryLineByteForByte) {
+  const std::string longLine = "10.0.0.9 long.test " + std::string(10000, 'x');
+  const std::string japanese = "# \x93\xFA\x96\x7B\x8C\xEA \x95\x5C\x8E\xA6 \xB1\xB2\xB3";
+  const std::string withNul("10.0.0.8 nul.test\0tail", 22);
+  WriteHosts("# header\n\n  \t\n" + japanese + "\n10.0.0.1   spaced.test\t \n" + longLine + "\r\n" + withNul +
+             "\na\rb\r\nlast line without end");
+  const std::string kept = Lines({"# header", "", "  \t", japanese, "10.0.0.1   spaced.test\t ", longLine, withNul,
+                                  "a\rb", "last line without end"});
+  EXPECT_EQ(Set(), kept + ManagedLines());
+  EXPECT_EQ(Remove(), kept);
+}
+
+TEST_F(HostsFileTest, TextEndsAtCtrlZ) {
+  WriteHosts("127.0.0.1 localhost\r\n\x1A" "after the end\r\n");
+  EXPECT_EQ(Remove(), Lines({"127.0.0.1 localhost"}));
+}
+
+TEST_F(HostsFileTest, LargeFilesAreReadWhole) {
+  for (const int count : {HOSTS_MAX_LINES, 100000}) {
+    std::string before;
+    std::string kept;
+    for (int i = 0; i < count; ++i) {
+      const std::string line = i % 97 == 5 ? Row(i % kManagedHostCount) : "10.1.0.1 host" + std::to_string(i) + ".test";
+      before += line + "\n";
+      if (i % 97 != 5) kept += line + "\r\n";
+    }
+    WriteHosts(before);
+    {
+      CHostsFile editor(TRUE);
+      EXPECT_EQ(editor.ReadAll(), count);
+    }
+    EXPECT_EQ(Remove(), kept) << count << " lines";
+  }
+}
+
+TEST_F(HostsFileTest, TheNewFileIsNamedAsThePathAndNotReadOnly) {
+  WriteHosts("127.0.0.1 localhost\r\n");
+  SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
+  Set();
+  EXPECT_EQ(GetFileAttributesA(m_path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY), 0u);
+  EXPECT_TRUE(NewFiles().empty());
+#ifndef _WIN32
+  EXPECT_TRUE(std::filesystem::exists(Folder() / "Hosts"));
+#endif
+}
+
+TEST_F(HostsFileTest, AnEditorDroppedBeforeCommitLeavesTheFileAlone) {
+  const std::string before = Lines({"127.0.0.1 localhost"});
+  WriteHosts(before);
+  {
+    CHostsFile editor(TRUE);
+    editor.ReadAll();
+    editor.AddMissing();
+    editor.Recreate(TRUE);
+    editor.WriteAll();
+  }
+  EXPECT_EQ(Hosts(), before);
+  EXPECT_TRUE(NewFiles().empty());
+}
+
+TEST_F(HostsFileTest, Utf16FileIsRefusedAndLeftAlone) {
+  for (const std::string mark : {"\xFF\xFE", "\xFE\xFF"}) {
+    const std::string before = mark + std::string("1\0.\0", 4);
+    WriteHosts(before);
+    EXPECT_THROW(Set(), CFileException);
+    EXPECT_EQ(Hosts(), before);
+  }
+}
+
+void ExpectFileError(const CString& path, const std::function<std::string()>& action, int cause) {
+  try {
+    action();
+    ADD_FAILURE() << "no file error";
+  } catch (const CFileException& error) {
+    EXPECT_EQ(error.m_cause, cause);
+    EXPECT_EQ(error.m_strFileName, path);
+    EXPECT_NE(error.m_lOsError, 0);
+  }
+}
+
+TEST_F(HostsFileTest, ReadOnlyFileRaisesAccessDeniedAndStaysUnchanged) {
+  const std::string before = Lines({"127.0.0.1 localhost"});
+  WriteHosts(before);
+  SetFileAttributesA(m_path, FILE_ATTRIBUTE_READONLY);
+  ExpectFileError(m_path, [this] { return Set(); }, CFileException::accessDenied);
+  EXPECT_EQ(Hosts(), before);
+  EXPECT_TRUE(NewFiles().empty());
+}
+
+TEST_F(HostsFileTest, FileLockedByAnotherRaisesSharingViolationAndStaysUnchanged) {
+  const std::string before = Lines({"127.0.0.1 localhost"});
+  WriteHosts(before);
+  UniqueFile holder(CreateFileA(m_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.valid());
+  ExpectFileError(m_path, [this] { return Remove(); }, CFileException::sharingViolation);
+  holder.reset();
+  EXPECT_EQ(Hosts(), before);
+  EXPECT_TRUE(NewFiles().empty());
+}
+
+TEST_F(HostsFileTest, ReplaceBlockedByAnotherRaisesAndLeavesTheFile) {
+  const std::string before = Lines({"127.0.0.1 localhost"});
+  WriteHosts(before);
+  // Readers that do not allow deleting keep the file from being replaced.
+  UniqueFile holder(CreateFileA(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.valid());
+  EXPECT_THROW(Set(), CFileException);
+  holder.reset();
+  EXPECT_EQ(Hosts(), before);
+  EXPECT_TRUE(NewFiles().empty());
+}
+
+#ifndef _WIN32
+TEST_F(HostsFileTest, MissingFolderRaisesBadPath) {
+  native::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
+  const CString path = CHostsFile(FALSE).GetPath();
+  ExpectFileError(path, [this] { return Set(); }, CFileException::badPath);
+}
+
+TEST_F(HostsFileTest, OlderFamilyKeepsTheFileInTheWindowsDirectory) {
+  native::SetSystem(0x80000A04, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS");
+  EXPECT_EQ(CHostsFile(FALSE).GetPath(), "C:\\WINDOWS\\Hosts");
+  native::SetSystem(kNtVersion, "C:\\WINNT\\system32", "C:\\WINNT");
+  EXPECT_EQ(CHostsFile(FALSE).GetPath(), "C:\\WINNT\\system32\\drivers\\etc\\Hosts");
+}
+
+// Every call of the update that can fail, failing in turn: the file is
+// either untouched and the failure raised, or wholly updated.
+TEST_F(HostsFileTest, AFailureAtAnyStepLeavesTheOldBytes) {
+  std::string before;
+  for (int i = 0; i < 20000; ++i) before += "10.1.0.1 host" + std::to_string(i) + ".test\r\n";
+  const struct {
+    const char* function;
+    DWORD error;
+    int cause;
+  } failures[] = {
+      {"CreateFileA", ERROR_ACCESS_DENIED, CFileException::accessDenied},
+      {"ReadFile", ERROR_READ_FAULT, CFileException::genericException},
+      {"GetTempFileNameA", ERROR_DISK_FULL, CFileException::diskFull},
+      {"WriteFile", ERROR_DISK_FULL, CFileException::diskFull},
+      {"FlushFileBuffers", ERROR_DISK_FULL, CFileException::diskFull},
+      {"MoveFileExA", ERROR_ACCESS_DENIED, CFileException::accessDenied},
+  };
+  for (const auto& failure : failures) {
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(std::string(failure.function) + " call " + std::to_string(nth));
+      WriteHosts(before);
+      native::InjectFailure(failure.function, nth, failure.error);
+      bool raised = false;
+      try {
+        Set();
+      } catch (const CFileException& error) {
+        raised = true;
+        EXPECT_EQ(error.m_cause, failure.cause);
+        EXPECT_EQ(error.m_strFileName, m_path);
+      }
+      const bool failed = native::CountedCalls() >= nth;
+      native::ClearFailure();
+      EXPECT_EQ(raised, failed);
+      EXPECT_EQ(Hosts(), raised ? before : before + ManagedLines());
+      EXPECT_TRUE(NewFiles().empty());
+      if (!failed) break;
+    }
+  }
+}
+#endif
+
+}  // namespace

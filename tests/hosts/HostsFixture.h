@@ -1,0 +1,89 @@
+// A hosts file to work on: natively in a folder of the test's own, under
+// wine the prefix's real one, restored afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "HostsFile.h"
+#include "ManagedHosts.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+
+#ifndef _WIN32
+#include <native_hooks.h>
+#endif
+
+class HostsFileTest : public ::testing::Test {
+ protected:
+  static constexpr DWORD kNtVersion = 0x23F00206;
+
+  void SetUp() override {
+#ifndef _WIN32
+    std::filesystem::create_directories(testfiles::Local(m_folder.Path() + "\\system32\\drivers\\etc"));
+    native::SetSystem(kNtVersion, m_folder.Path() + "\\system32", m_folder.Path());
+#endif
+    m_path = CHostsFile(FALSE).GetPath();
+    m_hadHosts = std::filesystem::exists(testfiles::Local(m_path));
+    if (m_hadHosts) m_original = testfiles::ReadBytes(m_path);
+  }
+
+  void TearDown() override {
+#ifndef _WIN32
+    native::ClearFailure();
+#endif
+    SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
+    if (m_hadHosts) testfiles::WriteBytes(m_path, m_original);
+    else RemoveHosts();
+    for (const std::string& name : NewFiles()) std::filesystem::remove(Folder() / name);
+  }
+
+  std::filesystem::path Folder() const { return testfiles::Local(m_path).parent_path(); }
+
+  void WriteHosts(std::string_view bytes) { testfiles::WriteBytes(m_path, bytes); }
+  std::string Hosts() const { return testfiles::ReadBytes(m_path); }
+  void RemoveHosts() { std::filesystem::remove(testfiles::Local(m_path)); }
+
+  // Files the editor may have left beside the hosts file.
+  std::vector<std::string> NewFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
+      const std::string name = entry.path().filename().string();
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) names.push_back(name);
+    }
+    return names;
+  }
+
+  // Set or Remove settings, start to commit, on one editor.
+  std::string Update(bool set) {
+    CHostsFile editor(TRUE);
+    editor.ReadAll();
+    set ? editor.AddMissing() : editor.MarkManaged();
+    editor.Recreate(TRUE);
+    editor.WriteAll();
+    editor.Commit();
+    return Hosts();
+  }
+  std::string Set() { return Update(true); }
+  std::string Remove() { return Update(false); }
+
+  // Every managed row as the editor appends it.
+  static std::string ManagedLines(int fromRow = 0) {
+    std::string lines;
+    for (int row = fromRow; row < kManagedHostCount; ++row)
+      lines += std::string(kManagedHosts[row].address) + "\t\t" + kManagedHosts[row].hostName + "\r\n";
+    return lines;
+  }
+
+  static std::string Row(int row) {
+    return std::string(kManagedHosts[row].address) + " " + kManagedHosts[row].hostName;
+  }
+
+  TempFolder m_folder;
+  CString m_path;
+  bool m_hadHosts = false;
+  std::string m_original;
+};
