@@ -37,6 +37,14 @@ int CString::FindOneOf(const char* set) const {
   return -1;
 }
 
+int CString::ReverseFindOneOf(const char* set) const {
+  const std::string_view wanted(set);
+  int found = -1;
+  for (size_t i = 0; i < m_text.size(); i += CharLength(i))
+    if (CharLength(i) == 1 && wanted.find(m_text[i]) != std::string_view::npos) found = static_cast<int>(i);
+  return found;
+}
+
 CString CString::Left(int count) const {
   if (count <= 0) return {};
   return CString(m_text.substr(0, static_cast<size_t>(count)));

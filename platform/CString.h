@@ -25,6 +25,7 @@ class CString {
   // Position of the first single-byte character `ch`, or of any of `set`; -1 if none.
   int Find(char ch, int start = 0) const;
   int FindOneOf(const char* set) const;
+  int ReverseFindOneOf(const char* set) const;
 
   CString Left(int count) const;
   // The text from `first` to the end; empty when `first` lies past the end.

@@ -1,17 +1,25 @@
 #!/bin/bash
 # Runs a Windows program under wine64 in a private prefix (first argument),
 # making the prefix on first use. Never touches the user's own ~/.wine.
-set -eu
-prefix=$1; shift
+set -u
+prefix=$(realpath -m "$1"); shift
 export WINEPREFIX=$prefix WINEARCH=win64 LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    wineboot -i >/dev/null 2>&1 </dev/null
   fi
+  # A lasting server and its services, started apart from our output.
+  wineserver -p 60 >/dev/null 2>&1 </dev/null
+  wineboot >/dev/null 2>&1 </dev/null
 ) 9>"$prefix.lock"
-wineserver -p 30 >/dev/null 2>&1 || true
-exec wine "$@"
+# Wine's background processes inherit the program's output: send it through a
+# file, so that whoever reads our output sees its end when the program ends.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+wine "$@" >"$out" 2>&1 </dev/null
+status=$?
+cat "$out"
+exit $status

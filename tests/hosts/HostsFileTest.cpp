@@ -136,6 +136,8 @@ TEST_F(HostsFileTest, ReadOnlyFileRaisesAccessDeniedAndStaysUnchanged) {
   const std::string before = Lines({"127.0.0.1 localhost"});
   WriteHosts(before);
   SetFileAttributesA(m_path, FILE_ATTRIBUTE_READONLY);
+  if (UniqueFile(CreateFileA(m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)).valid())
+    GTEST_SKIP() << "this system lets the user write read-only files (wine run by root)";
   ExpectFileError(m_path, [this] { return Set(); }, CFileException::accessDenied);
   EXPECT_EQ(Hosts(), before);
   EXPECT_TRUE(NewFiles().empty());

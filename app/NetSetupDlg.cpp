@@ -1,0 +1,101 @@
+#include "NetSetupDlg.h"
+
+#include "AboutDlg.h"
+#include "HostsFile.h"
+#include "IconPlacement.h"
+#include "ProxyExceptionList.h"
+#include "WinApp.h"
+#include "resource.h"
+
+namespace {
+
+// Through the style bit alone: the button gets no enable notification, and
+// its look follows at the next paint.
+void SetButtonDisabled(HWND button, bool disable) {
+  const LONG style = GetWindowLongA(button, GWL_STYLE);
+  const LONG changed = disable ? (style | WS_DISABLED) : (style & ~WS_DISABLED);
+  if (changed != style) SetWindowLongA(button, GWL_STYLE, changed);
+  InvalidateRect(button, nullptr, FALSE);
+}
+
+}  // namespace
+
+CNetSetupDlg::CNetSetupDlg()
+    : CDialog(IDD_MAIN_DIALOG), m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+BOOL CNetSetupDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  AddAboutItem();
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  const HWND set = GetDlgItem(IDC_BUTTON_SET);
+  const HWND remove = GetDlgItem(IDC_BUTTON_REMOVE);
+  SetButtonDisabled(set, true);
+  SetButtonDisabled(remove, true);
+  ProxyExceptionList list;
+  list.Load();
+  SetButtonDisabled(list.ContainsWildcard() ? remove : set, false);
+  return TRUE;
+}
+
+void CNetSetupDlg::AddAboutItem() {
+  const HMENU menu = GetSystemMenu(m_hWnd, FALSE);
+  if (menu == nullptr) return;
+  const CString text = LoadResourceString(IDS_ABOUTBOX);
+  if (text.IsEmpty()) return;
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+BOOL CNetSetupDlg::OnCommand(WORD id, WORD notification) {
+  if (notification == BN_CLICKED && id == IDC_BUTTON_SET) OnButtonSet();
+  else if (notification == BN_CLICKED && id == IDC_BUTTON_REMOVE) OnButtonRemove();
+  else return CDialog::OnCommand(id, notification);
+  return TRUE;
+}
+
+void CNetSetupDlg::OnButtonSet() {
+  RunAction(IDC_BUTTON_SET, AddProxyExceptionSet, &CHostsFile::AddMissing, IDS_SET_DONE);
+}
+
+void CNetSetupDlg::OnButtonRemove() {
+  RunAction(IDC_BUTTON_REMOVE, RemoveProxyExceptionSet, &CHostsFile::MarkManaged, IDS_REMOVE_DONE);
+}
+
+// The hosts file is read before anything changes, so that a file that cannot
+// be had leaves both settings alone; it is replaced before completion is told.
+void CNetSetupDlg::RunAction(int buttonId, void (*proxyWork)(), void (CHostsFile::*hostsRule)(), UINT doneMessage) {
+  const HWND button = GetDlgItem(buttonId);
+  SetButtonDisabled(button, true);
+  CHostsFile hosts(TRUE);
+  hosts.ReadAll();
+  proxyWork();
+  (hosts.*hostsRule)();
+  hosts.Recreate(TRUE);
+  hosts.WriteAll();
+  hosts.Commit();
+  AfxMessageBox(doneMessage);
+  SetButtonDisabled(button, false);
+  EndDialog(1);
+}
+
+BOOL CNetSetupDlg::OnSysCommand(UINT id, LPARAM) {
+  if ((id & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
+  CAboutDlg about;
+  about.DoModal();
+  return TRUE;
+}
+
+BOOL CNetSetupDlg::OnPaint() {
+  if (!IsIconic()) return FALSE;
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  const int x = IconOrigin(client.right - client.left, GetSystemMetrics(SM_CXICON));
+  const int y = IconOrigin(client.bottom - client.top, GetSystemMetrics(SM_CYICON));
+  DrawIcon(dc.m_hDC, x, y, m_hIcon);
+  return TRUE;
+}
+
+HCURSOR CNetSetupDlg::OnQueryDragIcon() { return m_hIcon; }

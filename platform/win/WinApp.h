@@ -1,0 +1,34 @@
+// The application object: one per program, built before WinMain, which runs
+// InitInstance and ends the program when it returns FALSE.
+#pragma once
+
+#include <windows.h>
+
+#include "CString.h"
+
+class CWnd;
+
+class CWinApp {
+ public:
+  CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+  virtual ~CWinApp();
+
+  // FALSE ends the program without a message loop.
+  virtual BOOL InitInstance() = 0;
+
+  // Called by WinMain before InitInstance.
+  void Start(HINSTANCE instance);
+
+  HINSTANCE m_hInstance = nullptr;
+  CString m_pszAppName;     // the executable's base name: every message box's caption
+  CString m_pszHelpFilePath;  // the executable's path with ".HLP"
+  CWnd* m_pMainWnd = nullptr;
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetResourceHandle();
+
+// The string resource `id`; empty if there is none.
+CString LoadResourceString(UINT id);

@@ -1,0 +1,13 @@
+#!/bin/bash
+# Installs what building and testing need, from Debian's packages.
+set -eu
+packages=(
+  cmake ninja-build g++ libgtest-dev python3
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  wine64 xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
+)
+if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${packages[@]}"
+fi

@@ -1,0 +1,10 @@
+#!/bin/bash
+# Sets up, builds every preset and runs every test: natively, natively under
+# ASan/UBSan, and on Windows under wine (unit and end-to-end tests).
+set -eu
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+for preset in native native-asan windows-x64 windows-x86; do
+  echo "== $preset"
+  cmake --workflow --preset "$preset"
+done
