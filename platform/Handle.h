@@ -39,3 +39,10 @@ struct FileHandleTraits {
   static void Close(Type handle) { CloseHandle(handle); }
 };
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+
+struct RegistryKeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type key) { RegCloseKey(key); }
+};
+using UniqueKey = UniqueHandle<RegistryKeyTraits>;

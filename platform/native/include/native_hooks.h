@@ -21,3 +21,12 @@ int CountedCalls();
 bool ShouldFail(const char* function);
 
 }  // namespace native
+
+namespace native {
+
+// Registry handles opened and not yet closed; predefined root keys not counted.
+int OpenKeyCount();
+// Empties the in-memory registry and drops every open key handle.
+void ResetRegistry();
+
+}  // namespace native

@@ -1,0 +1,49 @@
+// Registry calls of ADVAPI32 for the native build, over an in-memory
+// registry: key and value names compare without regard to letter case,
+// values keep their type and raw bytes, and the return codes are those of
+// Windows. Included by the stand-in windows.h.
+#pragma once
+
+#include <cstdint>
+
+struct HKEY__;
+typedef HKEY__* HKEY;
+typedef HKEY* PHKEY;
+typedef DWORD REGSAM;
+typedef LONG LSTATUS;
+typedef BYTE* LPBYTE;
+
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000001))))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000002))))
+
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_KEY_DELETED 1018L
+
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
+#define KEY_NOTIFY 0x0010u
+#define KEY_READ 0x20019u
+#define KEY_WRITE 0x20006u
+#define KEY_ALL_ACCESS 0xF003Fu
+
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+
+#define REG_OPTION_NON_VOLATILE 0u
+#define REG_CREATED_NEW_KEY 1u
+#define REG_OPENED_EXISTING_KEY 2u
+
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                        LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LSTATUS RegCloseKey(HKEY key);
+// Used by the tests alone, to clear their scratch keys and values.
+LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey);
+LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);

@@ -1,0 +1,240 @@
+// Registry calls of ADVAPI32 over an in-memory tree, with the Windows rules
+// the tool meets: names without regard to letter case, "\" separating the
+// keys of a subkey path, access checked per handle, raw value bytes kept as
+// written, and Windows error codes.
+#include <native_hooks.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Windows refuses a key name of more than 255 characters.
+constexpr size_t kMaxKeyName = 255;
+
+struct Value {
+  DWORD type = REG_NONE;
+  std::string bytes;
+};
+
+struct Key {
+  std::map<std::string, std::shared_ptr<Key>> subkeys;  // by folded name
+  std::map<std::string, Value> values;                   // by folded name
+  bool deleted = false;  // handles to a deleted key fail
+};
+
+struct OpenKey {
+  std::shared_ptr<Key> key;
+  REGSAM access = 0;
+};
+
+std::map<HKEY, std::shared_ptr<Key>> g_roots;
+std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
+
+bool IsPredefined(HKEY handle) {
+  return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE;
+}
+
+// ASCII letters in lower case; a double-byte character is kept whole, so its
+// trail byte never folds.
+std::string Folded(std::string_view name) {
+  std::string folded;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
+      folded += name.substr(i++, 2);
+    } else {
+      folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
+    }
+  }
+  return folded;
+}
+
+size_t CharacterCount(std::string_view name) {
+  size_t count = 0;
+  for (size_t i = 0; i < name.size(); ++i, ++count)
+    if (IsDBCSLeadByte(static_cast<BYTE>(name[i])) && i + 1 < name.size()) ++i;
+  return count;
+}
+
+// The key names of a subkey path. A "\" that is the trail byte of a
+// double-byte character separates nothing; empty names are skipped.
+std::vector<std::string> Components(std::string_view path) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && i + 1 < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+      ++i;
+    } else if (i == path.size() || path[i] == '\\') {
+      if (i > start) names.push_back(std::string(path.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  return names;
+}
+
+LSTATUS FromHandle(HKEY handle, OpenKey& open) {
+  if (IsPredefined(handle)) {
+    auto& root = g_roots[handle];
+    if (!root) root = std::make_shared<Key>();
+    open = OpenKey{root, KEY_ALL_ACCESS};
+    return ERROR_SUCCESS;
+  }
+  const auto found = g_open.find(handle);
+  if (found == g_open.end()) return ERROR_INVALID_HANDLE;
+  open = *found->second;
+  return open.key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+// Follows `path` down from the key `from` stands for; with `create`, makes
+// the keys that are missing, which needs KEY_CREATE_SUB_KEY on `from`.
+LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<Key>& key, DWORD& disposition) {
+  const std::string_view text = path ? path : "";
+  if (!text.empty() && text.front() == '\\') return ERROR_BAD_PATHNAME;
+  const std::vector<std::string> names = Components(text);
+  for (const std::string& name : names)
+    if (CharacterCount(name) > kMaxKeyName) return ERROR_INVALID_PARAMETER;
+  key = from.key;
+  disposition = REG_OPENED_EXISTING_KEY;
+  for (const std::string& name : names) {
+    const auto found = key->subkeys.find(Folded(name));
+    if (found != key->subkeys.end()) {
+      key = found->second;
+      continue;
+    }
+    if (!create) return ERROR_FILE_NOT_FOUND;
+    if (!(from.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    key = key->subkeys[Folded(name)] = std::make_shared<Key>();
+    disposition = REG_CREATED_NEW_KEY;
+  }
+  return ERROR_SUCCESS;
+}
+
+HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
+  auto open = std::make_unique<OpenKey>(OpenKey{std::move(key), access});
+  const auto handle = reinterpret_cast<HKEY>(open.get());
+  g_open.emplace(handle, std::move(open));
+  return handle;
+}
+
+// Opens or creates the subkey and hands out a new handle to it.
+LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY result, LPDWORD disposition) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  OpenKey from;
+  if (const LSTATUS status = FromHandle(parent, from); status != ERROR_SUCCESS) return status;
+  std::shared_ptr<Key> key;
+  DWORD how = 0;
+  if (const LSTATUS status = Descend(from, subKey, create, key, how); status != ERROR_SUCCESS) return status;
+  *result = NewHandle(std::move(key), access);
+  if (disposition) *disposition = how;
+  return ERROR_SUCCESS;
+}
+
+// The key a handle stands for, when it was opened with `needed` access.
+LSTATUS KeyFor(HKEY handle, REGSAM needed, std::shared_ptr<Key>& key) {
+  OpenKey open;
+  if (const LSTATUS status = FromHandle(handle, open); status != ERROR_SUCCESS) return status;
+  if ((open.access & needed) != needed) return ERROR_ACCESS_DENIED;
+  key = open.key;
+  return ERROR_SUCCESS;
+}
+
+void MarkDeleted(Key& key) {
+  key.deleted = true;
+  for (auto& [name, subkey] : key.subkeys) MarkDeleted(*subkey);
+}
+
+}  // namespace
+
+namespace native {
+
+int OpenKeyCount() { return static_cast<int>(g_open.size()); }
+
+void ResetRegistry() {
+  g_open.clear();
+  g_roots.clear();
+}
+
+}  // namespace native
+
+LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+  if (result) *result = nullptr;
+  if (native::ShouldFail("RegOpenKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  return OpenSubkey(key, subKey, access, false, result, nullptr);
+}
+
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
+                        PHKEY result, LPDWORD disposition) {
+  if (result) *result = nullptr;
+  if (native::ShouldFail("RegCreateKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  return OpenSubkey(key, subKey, access, true, result, disposition);
+}
+
+LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD size) {
+  if (native::ShouldFail("RegQueryValueExA")) return static_cast<LSTATUS>(GetLastError());
+  if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_QUERY_VALUE, key); status != ERROR_SUCCESS) return status;
+  const auto found = key->values.find(Folded(valueName ? valueName : ""));
+  if (found == key->values.end()) return ERROR_FILE_NOT_FOUND;
+  const Value& value = found->second;
+  if (type) *type = value.type;
+  if (size == nullptr) return ERROR_SUCCESS;
+  const auto needed = static_cast<DWORD>(value.bytes.size());
+  const bool fits = *size >= needed;
+  *size = needed;
+  if (data == nullptr) return ERROR_SUCCESS;
+  if (!fits) return ERROR_MORE_DATA;
+  std::memcpy(data, value.bytes.data(), needed);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
+  if (native::ShouldFail("RegSetValueExA")) return static_cast<LSTATUS>(GetLastError());
+  if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  key->values[Folded(valueName ? valueName : "")] = Value{type, std::string(bytes, bytes + size)};
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY handle) {
+  if (IsPredefined(handle)) return ERROR_SUCCESS;
+  return g_open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS RegDeleteTreeA(HKEY handle, LPCSTR subKey) {
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, 0, key); status != ERROR_SUCCESS) return status;
+  std::vector<std::string> names = Components(subKey ? subKey : "");
+  if (names.empty()) {
+    // Without a subkey, the key itself stays and loses its contents.
+    for (auto& [name, subkey] : key->subkeys) MarkDeleted(*subkey);
+    key->subkeys.clear();
+    key->values.clear();
+    return ERROR_SUCCESS;
+  }
+  for (size_t i = 0; i + 1 < names.size(); ++i) {
+    const auto found = key->subkeys.find(Folded(names[i]));
+    if (found == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+    key = found->second;
+  }
+  const auto found = key->subkeys.find(Folded(names.back()));
+  if (found == key->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+  MarkDeleted(*found->second);
+  key->subkeys.erase(found);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteValueA(HKEY handle, LPCSTR valueName) {
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
+  return key->values.erase(Folded(valueName ? valueName : "")) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,63 @@
+#include "ProxyExceptionList.h"
+
+#include <algorithm>
+
+#include "ManagedHosts.h"
+#include "RegStringValue.h"
+
+namespace {
+
+CRegStringValue ProxyOverride() { return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH); }
+
+bool IsProxyException(const CString& entry) {
+  return std::any_of(kProxyExceptions.begin(), kProxyExceptions.end(),
+                     [&](const char* exception) { return entry.CompareNoCase(exception) == 0; });
+}
+
+}  // namespace
+
+// A value of up to 255 bytes has at most 256 entries; longer ones grow the list.
+ProxyExceptionList::ProxyExceptionList() { m_entries.reserve(256); }
+
+void ProxyExceptionList::Load() {
+  CString rest;
+  ProxyOverride().Read(rest);
+  rest.Trim();
+  m_entries.clear();
+  for (int separator; (separator = rest.Find(';')) >= 0; rest = rest.Mid(separator + 1))
+    m_entries.push_back(rest.Left(separator));
+  m_entries.push_back(rest);
+  m_entryCount = static_cast<int>(m_entries.size());
+}
+
+BOOL ProxyExceptionList::ContainsWildcard() const {
+  const CString wildcard(kProxyWildcard);
+  return std::any_of(m_entries.begin(), m_entries.end(),
+                     [&](const CString& entry) { return entry.CompareNoCase(wildcard) == 0; });
+}
+
+void AddProxyExceptionSet() {
+  ProxyExceptionList list;
+  list.Load();
+  if (list.ContainsWildcard()) return;
+  CString value = ProxyExceptionsJoined();
+  for (int i = 0; i < list.GetEntryCount(); ++i) {
+    value += ';';
+    value += list.GetEntry(i);
+  }
+  ProxyOverride().Write(value);
+}
+
+void RemoveProxyExceptionSet() {
+  ProxyExceptionList list;
+  list.Load();
+  CString value;
+  bool first = true;
+  for (int i = 0; i < list.GetEntryCount(); ++i) {
+    if (IsProxyException(list.GetEntry(i))) continue;
+    if (!first) value += ';';
+    value += list.GetEntry(i);
+    first = false;
+  }
+  ProxyOverride().Write(value);
+}

@@ -1,0 +1,182 @@
+#include "ProxyExceptionList.h"
+
+#include <cctype>
+#include <vector>
+
+#include "ManagedHosts.h"
+#include "RegistryFixture.h"
+
+namespace {
+
+using Current = std::optional<std::string>;  // nothing: the value is missing
+
+const std::string J(ProxyExceptionsJoined().View());
+const std::string W = kProxyWildcard;
+const std::string H = kProxyExceptions[3];
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Every other letter in capitals.
+std::string Mixed(std::string text) {
+  for (size_t i = 0; i < text.size(); i += 2) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+  return text;
+}
+
+// A list of exactly `length` bytes, of entries that are none of the set's.
+std::string LongList(size_t length) {
+  std::string list;
+  for (int i = 0; list.size() < length; ++i) {
+    list += 'h';
+    list += std::to_string(i);
+    list += ".test;";
+  }
+  list.resize(length);
+  if (list.back() == ';') list.back() = 'x';
+  return list;
+}
+
+// The user's ProxyOverride, saved before each test and put back after it.
+class ProxyOverrideTest : public RegistryTest {
+ protected:
+  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  static constexpr const char* kName = "ProxyOverride";
+
+  void SetUp() override {
+    RegistryTest::SetUp();
+    m_saved = Value(kKey, kName);
+  }
+  void TearDown() override {
+    SetValue(kKey, kName, m_saved);
+    RegistryTest::TearDown();
+  }
+
+  static void SetOverride(const Current& text) {
+    SetValue(kKey, kName, text ? std::optional<Stored>(Sz(*text)) : std::nullopt);
+  }
+  static std::optional<Stored> Override() { return Value(kKey, kName); }
+
+  static std::vector<std::string> Entries(const Current& text) {
+    SetOverride(text);
+    ProxyExceptionList list;
+    list.Load();
+    std::vector<std::string> entries;
+    for (int i = 0; i < list.GetEntryCount(); ++i) entries.emplace_back(list.GetEntry(i).View());
+    return entries;
+  }
+
+  std::optional<Stored> m_saved;
+};
+
+TEST_F(ProxyOverrideTest, LoadSplitsTheTrimmedValueAtEverySeparator) {
+  const struct {
+    Current value;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {std::nullopt, {""}},
+      {"", {""}},
+      {"--NULLSTRING--", {""}},
+      {"a.test", {"a.test"}},
+      {"a.test;;b.test;", {"a.test", "", "b.test", ""}},
+      {" \ta.test;b.test \r\n", {"a.test", "b.test"}},
+      {"a.test; b.test", {"a.test", " b.test"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Entries(c.value), c.entries) << c.value.value_or("(missing)");
+}
+
+TEST_F(ProxyOverrideTest, WildcardIsFoundAsAWholeEntryInAnyCase) {
+  const struct {
+    Current value;
+    BOOL contains;
+  } cases[] = {
+      {J + ";a.test", TRUE},
+      {"a.test;" + Mixed(W) + ";b.test", TRUE},
+      {Upper(W), TRUE},
+      {LongList(300) + ";" + W, TRUE},
+      {std::nullopt, FALSE},
+      {"", FALSE},
+      {J.substr(W.size() + 1), FALSE},  // the set's host names alone
+      {"a.test; " + W, FALSE},
+      {"x" + W, FALSE},
+  };
+  for (const auto& c : cases) {
+    SetOverride(c.value);
+    ProxyExceptionList list;
+    list.Load();
+    EXPECT_EQ(list.ContainsWildcard(), c.contains) << c.value.value_or("(missing)");
+  }
+}
+
+TEST_F(ProxyOverrideTest, SetPutsTheSetInFrontUnlessTheWildcardIsThere) {
+  const struct {
+    Current value;
+    std::string written;
+  } cases[] = {
+      {std::nullopt, J + ";"},
+      {"", J + ";"},
+      {" \t\r\n", J + ";"},
+      {"--NULLSTRING--", J + ";"},
+      {"a.test", J + ";a.test"},
+      {" a.test;b.test ", J + ";a.test;b.test"},
+      {"a.test;;b.test;", J + ";a.test;;b.test;"},
+      {"a.test; " + W, J + ";a.test; " + W},
+      {H, J + ";" + H},
+      {W, W},
+      {"a.test;" + Upper(W) + ";b.test", "a.test;" + Upper(W) + ";b.test"},
+      {"a.test;" + Mixed(W), "a.test;" + Mixed(W)},
+      {LongList(10000) + ";" + W, LongList(10000) + ";" + W},
+  };
+  for (const auto& c : cases) {
+    SetOverride(c.value);
+    AddProxyExceptionSet();
+    EXPECT_EQ(Override(), Sz(c.written)) << c.value.value_or("(missing)");
+  }
+}
+
+TEST_F(ProxyOverrideTest, RemoveWritesBackEveryOtherEntry) {
+  const std::string none = "--NULLSTRING--";
+  const struct {
+    Current value;
+    std::string written;
+  } cases[] = {
+      {J + ";a.test", "a.test"},
+      {J + ";", none},
+      {std::nullopt, none},
+      {"", none},
+      {J, none},
+      {H, none},
+      {"a.test;" + J, "a.test"},
+      {"a.test;" + Upper(J), "a.test"},
+      {"a.test;" + W + ";b.test", "a.test;b.test"},
+      {"a.test;" + W, "a.test"},
+      {Upper(W) + ";a.test", "a.test"},
+      {W + ";" + W + ";a.test", "a.test"},
+      {"a.test; " + W, "a.test; " + W},
+      {" a.test;b.test ", "a.test;b.test"},
+      {"a.test;;b.test", "a.test;;b.test"},
+      {LongList(10000) + ";" + W + ";" + LongList(300), LongList(10000) + ";" + LongList(300)},
+  };
+  for (const auto& c : cases) {
+    SetOverride(c.value);
+    RemoveProxyExceptionSet();
+    EXPECT_EQ(Override(), Sz(c.written)) << c.value.value_or("(missing)");
+  }
+}
+
+TEST_F(ProxyOverrideTest, SetThenRemoveKeepsTheUsersListWhole) {
+  for (const Current& value : {Current(), Current("a.test"), Current(LongList(256)), Current(LongList(257)),
+                               Current(LongList(10000))}) {
+    SetOverride(value);
+    const std::string list = value.value_or("");
+    AddProxyExceptionSet();
+    EXPECT_EQ(Override(), Sz(J + ";" + list)) << list.size();
+    AddProxyExceptionSet();
+    EXPECT_EQ(Override(), Sz(J + ";" + list)) << "second Set, " << list.size();
+    RemoveProxyExceptionSet();
+    EXPECT_EQ(Override(), Sz(value ? list : "--NULLSTRING--")) << list.size();
+  }
+}
+
+}  // namespace
