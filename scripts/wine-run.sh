@@ -9,11 +9,15 @@ mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 </dev/null
+    wineboot -i >/dev/null 2>&1 </dev/null 9>&-
+    # The dialogs ask for this face; show them in the nearest installed one.
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1 </dev/null 9>&-
   fi
-  # A lasting server and its services, started apart from our output.
-  wineserver -p 60 >/dev/null 2>&1 </dev/null
-  wineboot >/dev/null 2>&1 </dev/null
+  # A lasting server and its services, started apart from our output and
+  # from the lock, which they would otherwise hold for as long as they live.
+  wineserver -p 60 >/dev/null 2>&1 </dev/null 9>&-
+  wineboot >/dev/null 2>&1 </dev/null 9>&-
 ) 9>"$prefix.lock"
 # Wine's background processes inherit the program's output: send it through a
 # file, so that whoever reads our output sees its end when the program ends.

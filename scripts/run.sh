@@ -1,0 +1,33 @@
+#!/bin/bash
+# Sets up, builds and starts the tool under wine, in a private prefix under
+# build/. Without a display it starts a virtual one, saves a picture of the
+# dialog and closes the tool again.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset windows-x64 >/dev/null
+cmake --build --preset windows-x64 --target netsetup e2e_driver
+build=build/windows-x64
+exe="$build/app/Orvane設定ﾂｰﾙ.exe"
+prefix=$build/run-prefix
+echo "Executables: $exe (and, after the test command, build/windows-x86/app/)"
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec scripts/wine-run.sh "$prefix" "$exe"
+fi
+
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'WINEPREFIX=$(realpath "$prefix") wineserver -k 2>/dev/null; kill $xvfb' EXIT
+export DISPLAY=":$display"
+sleep 1
+scripts/wine-run.sh "$prefix" "$exe" &
+tool=$!
+read -r _ x y w h < <(scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait rect | grep '^rect')
+shot=$build/screenshot.png
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait click:2 gone >/dev/null
+wait $tool
+echo "No display: the dialog was shown on a virtual one, and its picture saved to $shot"

@@ -1,0 +1,195 @@
+// Drives the tool's real window from another process, as a user would, and
+// prints what it sees (UTF-8, one line per observation). Commands, run in
+// order from the command line:
+//   wait            wait for the main dialog
+//   state           "state set=E remove=E focus=ID" (E: 1 enabled, 0 disabled)
+//   rect            "rect X Y W H" of the main dialog on the screen
+//   click:ID        click the dialog button ID
+//   key:VK          press a key (decimal virtual-key code) in the focused control
+//   syscommand:HEX  a system command, as from the system menu
+//   box             wait for a window owned by the dialog; "box CAPTION|TEXT|RECT"
+//   ok              press OK in the window last found by "box"
+//   nobox           "nobox" when no owned window appears within a second
+//   gone            wait until the dialog has closed
+//   proxy?          "proxy VALUE" or "proxy <missing>"
+//   proxy=TEXT      set ProxyOverride; "proxy-" deletes it
+//   lock            hold the hosts file open without sharing until the end
+//   joined          "joined TEXT": the proxy exceptions the tool puts in front
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ManagedHosts.h"
+
+namespace {
+
+const wchar_t kMainCaption[] = L"Orvane設定ﾂｰﾙ";
+const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const DWORD kTimeoutMs = 20000;
+
+HWND g_dialog = nullptr;
+HWND g_box = nullptr;
+HANDLE g_lock = INVALID_HANDLE_VALUE;
+
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+[[noreturn]] void Fail(const char* what) {
+  std::printf("error %s\n", what);
+  std::fflush(stdout);
+  std::exit(2);
+}
+
+template <typename Probe>
+bool WaitFor(Probe probe, DWORD timeoutMs = kTimeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    if (probe()) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+HWND FindOwnedWindow() {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{g_dialog, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The message boxes share its caption; the main dialog has no owner.
+HWND FindMainDialog() {
+  for (HWND window = FindWindowW(L"#32770", kMainCaption); window;
+       window = FindWindowExW(nullptr, window, L"#32770", kMainCaption))
+    if (GetWindow(window, GW_OWNER) == nullptr) return window;
+  return nullptr;
+}
+
+void PrintRect(const char* label, HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  std::printf("%s %ld %ld %ld %ld\n", label, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void Box() {
+  if (!WaitFor([] { return (g_box = FindOwnedWindow()) != nullptr; })) Fail("no owned window");
+  Sleep(300);  // let it finish painting for a screenshot
+  const HWND text = GetDlgItem(g_box, 0xFFFF);
+  std::printf("box %s|%s|", Utf8(TextOf(g_box)).c_str(), text ? Utf8(TextOf(text)).c_str() : "");
+  PrintRect("", g_box);
+}
+
+void State() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(g_dialog, nullptr), &info);
+  std::printf("state set=%d remove=%d focus=%d\n", IsWindowEnabled(GetDlgItem(g_dialog, 1000)) ? 1 : 0,
+              IsWindowEnabled(GetDlgItem(g_dialog, 1001)) ? 1 : 0, info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+}
+
+void Proxy(const std::string& command) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    Fail("registry");
+  if (command == "proxy?") {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+      std::printf("proxy <missing>\n");
+    } else {
+      std::string value(size, '\0');
+      RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
+      value.resize(value.find('\0') == std::string::npos ? size : value.find('\0'));
+      std::printf("proxy %s\n", value.c_str());
+    }
+  } else if (command == "proxy-") {
+    RegDeleteValueA(key, "ProxyOverride");
+  } else {
+    const std::string value = command.substr(6);
+    RegSetValueExA(key, "ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+  RegCloseKey(key);
+}
+
+void Lock() {
+  char path[MAX_PATH];
+  GetSystemDirectoryA(path, MAX_PATH);
+  lstrcatA(path, "\\drivers\\etc\\Hosts");
+  g_lock = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (g_lock == INVALID_HANDLE_VALUE) Fail("lock");
+}
+
+void Run(const std::string& command) {
+  const auto argument = [&] { return command.substr(command.find(':') + 1); };
+  if (command == "wait") {
+    if (!WaitFor([] { return (g_dialog = FindMainDialog()) != nullptr; })) Fail("no dialog");
+    WaitFor([] { return IsWindowVisible(g_dialog) != FALSE; });
+    Sleep(500);
+  } else if (command == "state") {
+    State();
+  } else if (command == "rect") {
+    PrintRect("rect", g_dialog);
+  } else if (command.rfind("click:", 0) == 0) {
+    PostMessageW(GetDlgItem(g_dialog, std::atoi(argument().c_str())), BM_CLICK, 0, 0);
+  } else if (command.rfind("key:", 0) == 0) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(g_dialog, nullptr), &info);
+    const WPARAM vk = static_cast<WPARAM>(std::atoi(argument().c_str()));
+    PostMessageW(info.hwndFocus ? info.hwndFocus : g_dialog, WM_KEYDOWN, vk, 1);
+    PostMessageW(info.hwndFocus ? info.hwndFocus : g_dialog, WM_KEYUP, vk, 0xC0000001);
+  } else if (command.rfind("syscommand:", 0) == 0) {
+    PostMessageW(g_dialog, WM_SYSCOMMAND, std::strtoul(argument().c_str(), nullptr, 16), 0);
+  } else if (command == "box") {
+    Box();
+  } else if (command == "ok") {
+    if (g_box == nullptr && !WaitFor([] { return (g_box = FindOwnedWindow()) != nullptr; })) Fail("no owned window");
+    PostMessageW(g_box, WM_COMMAND, IDOK, 0);
+    WaitFor([] { return !IsWindow(g_box); });
+    g_box = nullptr;
+  } else if (command == "nobox") {
+    if (WaitFor([] { return FindOwnedWindow() != nullptr; }, 1000)) Fail("an owned window appeared");
+    std::printf("nobox\n");
+  } else if (command == "gone") {
+    if (!WaitFor([] { return !IsWindow(g_dialog); })) Fail("dialog still open");
+    std::printf("gone\n");
+  } else if (command.rfind("proxy", 0) == 0) {
+    Proxy(command);
+  } else if (command == "lock") {
+    Lock();
+  } else if (command == "joined") {
+    std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
+  } else {
+    Fail(command.c_str());
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) Run(argv[i]);
+  if (g_lock != INVALID_HANDLE_VALUE) CloseHandle(g_lock);
+  return 0;
+}

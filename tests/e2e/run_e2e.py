@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the real executable under wine and Xvfb, driven through
+its real window by driver.exe. Prints one line per test and a closing
+'N passed, N failed'."""
+import argparse
+import contextlib
+import os
+import subprocess
+import sys
+import time
+
+SET_DONE = "設定が完了しました。ｱﾌﾟﾘｹｰｼｮﾝを終了します。"
+REMOVE_DONE = "設定を削除しました。ｱﾌﾟﾘｹｰｼｮﾝを終了します。"
+ABOUT_CAPTION = "Orvane設定ﾂｰﾙのﾊﾞｰｼﾞｮﾝ情報"
+HOSTS_WINDOWS_PATH = "C:\\windows\\system32\\drivers\\etc\\Hosts"
+ORIGINAL_HOSTS = b"# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n"
+
+
+class Session:
+    def __init__(self, args):
+        self.args = args
+        self.prefix = os.path.abspath(args.prefix)
+        self.etc = os.path.join(self.prefix, "drive_c", "windows", "system32", "drivers", "etc")
+        self.app_name = os.path.splitext(os.path.basename(args.exe))[0]
+        self.joined = None
+
+    def wine(self, *command, timeout=120):
+        return subprocess.run([self.args.wine_run, self.prefix, *command], capture_output=True,
+                              timeout=timeout, text=True, encoding="utf-8", errors="replace")
+
+    def drive(self, *commands):
+        result = self.wine(self.args.driver, *commands)
+        lines = result.stdout.splitlines()
+        errors = [line for line in lines if line.startswith("error")]
+        if result.returncode != 0 or errors:
+            raise AssertionError(f"driver {commands}: {errors or result.stdout}")
+        return lines
+
+    def hosts_path(self):
+        for name in os.listdir(self.etc):
+            if name.lower() == "hosts":
+                return os.path.join(self.etc, name)
+        return os.path.join(self.etc, "hosts")
+
+    def hosts(self):
+        path = self.hosts_path()
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def set_hosts(self, data):
+        path = self.hosts_path()
+        os.chmod(self.etc, 0o755)
+        with open(path, "wb") as f:
+            f.write(data)
+
+    @contextlib.contextmanager
+    def running(self):
+        """The program, started; it must have ended by itself at the end."""
+        app = subprocess.Popen([self.args.wine_run, self.prefix, self.args.exe],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            yield app
+            app.wait(timeout=30)
+        finally:
+            if app.poll() is None:
+                app.kill()
+                subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix))
+
+    def screenshot(self, name, rect):
+        x, y, w, h = rect
+        out = os.path.join(self.args.shots, name)
+        subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage", out], check=True)
+
+    def proxy(self):
+        return self.drive("proxy?")[0][len("proxy "):]
+
+
+def rect_of(line):
+    return tuple(int(v) for v in line.split()[-4:])
+
+
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def test_set_then_remove(s):
+    s.drive("proxy-")
+    s.set_hosts(ORIGINAL_HOSTS)
+    with s.running():
+        lines = s.drive("wait", "state", "rect")
+        expect(lines[0] == "state set=1 remove=0 focus=2", lines[0])
+        s.screenshot("main-dialog.png", rect_of(lines[1]))
+        box = s.drive("wait", "click:1000", "box")[0]
+        caption, text, _ = box[len("box "):].split("|")
+        expect(caption == s.app_name, f"caption {caption!r}")
+        expect(text == SET_DONE, f"text {text!r}")
+        s.screenshot("set-done.png", rect_of(box))
+        s.drive("wait", "ok", "gone")
+    set_hosts = s.hosts()
+    expect(set_hosts.startswith(ORIGINAL_HOSTS), "old lines kept")
+    added = set_hosts[len(ORIGINAL_HOSTS):].decode("ascii").split("\r\n")
+    expect(len(added) == 32 and added[-1] == "" and all("\t\t" in l for l in added[:-1]), f"31 lines: {added}")
+    expect(s.proxy() == s.joined + ";", "proxy set")
+
+    with s.running():
+        lines = s.drive("wait", "state", "click:1001", "box")
+        expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
+        expect(lines[1].split("|")[1] == REMOVE_DONE, lines[1])
+        s.drive("wait", "ok", "gone")
+    expect(s.hosts() == ORIGINAL_HOSTS, "hosts restored")
+    expect(s.proxy() == "--NULLSTRING--", "proxy emptied")
+
+
+def test_closing_changes_nothing(s):
+    for way in ("click:2", "key:27", "key:13", "syscommand:F060"):
+        s.drive("proxy=intranet.test;<local>")
+        s.set_hosts(ORIGINAL_HOSTS)
+        with s.running():
+            s.drive("wait", way, "gone")
+        expect(s.hosts() == ORIGINAL_HOSTS, f"{way}: hosts unchanged")
+        expect(s.proxy() == "intranet.test;<local>", f"{way}: proxy unchanged")
+
+
+def test_about_box_from_system_commands(s):
+    s.drive(f"proxy=a.test;{s.joined.split(';')[0].upper()}")
+    with s.running():
+        lines = s.drive("wait", "state", "syscommand:10", "box")
+        expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
+        expect(lines[1].startswith("box " + ABOUT_CAPTION + "|"), lines[1])
+        s.screenshot("about-box.png", rect_of(lines[1]))
+        lines = s.drive("wait", "ok", "syscommand:1F", "box", "ok", "syscommand:20", "nobox", "click:2", "gone")
+        expect(lines[0].startswith("box " + ABOUT_CAPTION + "|"), lines[0])
+
+
+def test_locked_hosts_changes_nothing(s):
+    s.drive("proxy-")
+    s.set_hosts(ORIGINAL_HOSTS)
+    with s.running():
+        lines = s.drive("lock", "wait", "click:1000", "box", "ok", "state", "click:2", "gone")
+        caption, text, _ = lines[0][len("box "):].split("|")
+        expect(caption == s.app_name, caption)
+        expect(HOSTS_WINDOWS_PATH.lower() in text.lower() and text != SET_DONE, text)
+        expect(lines[1].startswith("state set=0 remove=0 "), lines[1])
+    expect(s.hosts() == ORIGINAL_HOSTS, "hosts unchanged")
+    expect(s.proxy() == "<missing>", "proxy unchanged")
+
+
+def ensure_display():
+    if os.environ.get("DISPLAY"):
+        return None
+    for number in range(90, 110):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.environ["DISPLAY"] = f":{number}"
+            time.sleep(1)
+            return xvfb
+    raise RuntimeError("no free display")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("exe", "driver", "prefix", "wine-run", "shots"):
+        parser.add_argument("--" + name, required=True)
+    args = parser.parse_args()
+    os.makedirs(args.shots, exist_ok=True)
+    xvfb = ensure_display()
+    session = Session(args)
+    tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
+             test_locked_hosts_changes_nothing]
+    passed = failed = 0
+    try:
+        session.joined = session.drive("joined")[0][len("joined "):]
+        for test in tests:
+            try:
+                test(session)
+                passed += 1
+                print(f"ok   {test.__name__}", flush=True)
+            except Exception as error:  # a failed test must not stop the others
+                failed += 1
+                print(f"FAIL {test.__name__}: {error}", flush=True)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=session.prefix))
+        if xvfb:
+            xvfb.terminate()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
