@@ -50,10 +50,12 @@ CString CString::Left(int count) const {
   return CString(m_text.substr(0, static_cast<size_t>(count)));
 }
 
-CString CString::Mid(int first) const {
+CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+
+CString CString::Mid(int first, int count) const {
   if (first < 0) first = 0;
-  if (static_cast<size_t>(first) >= m_text.size()) return {};
-  return CString(m_text.substr(static_cast<size_t>(first)));
+  if (static_cast<size_t>(first) >= m_text.size() || count <= 0) return {};
+  return CString(m_text.substr(static_cast<size_t>(first), static_cast<size_t>(count)));
 }
 
 CString& CString::TrimLeft() {

@@ -30,6 +30,7 @@ class CString {
   CString Left(int count) const;
   // The text from `first` to the end; empty when `first` lies past the end.
   CString Mid(int first) const;
+  CString Mid(int first, int count) const;
 
   // White space is 0x09 to 0x0D and 0x20; no byte of a double-byte character.
   CString& TrimLeft();

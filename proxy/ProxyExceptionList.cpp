@@ -20,13 +20,14 @@ bool IsProxyException(const CString& entry) {
 ProxyExceptionList::ProxyExceptionList() { m_entries.reserve(256); }
 
 void ProxyExceptionList::Load() {
-  CString rest;
-  ProxyOverride().Read(rest);
-  rest.Trim();
+  CString value;
+  ProxyOverride().Read(value);
+  value.Trim();
   m_entries.clear();
-  for (int separator; (separator = rest.Find(';')) >= 0; rest = rest.Mid(separator + 1))
-    m_entries.push_back(rest.Left(separator));
-  m_entries.push_back(rest);
+  int start = 0;
+  for (int separator; (separator = value.Find(';', start)) >= 0; start = separator + 1)
+    m_entries.push_back(value.Mid(start, separator - start));
+  m_entries.push_back(value.Mid(start));
   m_entryCount = static_cast<int>(m_entries.size());
 }
 

@@ -50,6 +50,9 @@ TEST(CStringTest, LeftAndMidCountBytes) {
   EXPECT_EQ(text.Mid(7), "");
   EXPECT_EQ(text.Mid(70), "");
   EXPECT_EQ(text.Left(0), "");
+  EXPECT_EQ(text.Mid(4, 2), "de");
+  EXPECT_EQ(text.Mid(4, 70), "def");
+  EXPECT_EQ(text.Mid(3, 0), "");
 }
 
 TEST(CStringTest, CompareNoCaseFoldsSingleAndDoubleByteLetters) {
