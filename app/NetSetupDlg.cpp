@@ -48,9 +48,12 @@ void CNetSetupDlg::AddAboutItem() {
 }
 
 BOOL CNetSetupDlg::OnCommand(WORD id, WORD notification) {
-  if (notification == BN_CLICKED && id == IDC_BUTTON_SET) OnButtonSet();
-  else if (notification == BN_CLICKED && id == IDC_BUTTON_REMOVE) OnButtonRemove();
-  else return CDialog::OnCommand(id, notification);
+  if (notification == BN_CLICKED && id == IDC_BUTTON_SET)
+    OnButtonSet();
+  else if (notification == BN_CLICKED && id == IDC_BUTTON_REMOVE)
+    OnButtonRemove();
+  else
+    return CDialog::OnCommand(id, notification);
   return TRUE;
 }
 

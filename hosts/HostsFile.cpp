@@ -37,8 +37,8 @@ CHostsFile::~CHostsFile() {
 CString CHostsFile::HostsPath() {
   char directory[MAX_PATH] = {};
   const bool olderFamily = (GetVersion() & 0x80000000u) != 0;
-  const UINT length = olderFamily ? GetWindowsDirectoryA(directory, MAX_PATH)
-                                  : GetSystemDirectoryA(directory, MAX_PATH);
+  const UINT length =
+      olderFamily ? GetWindowsDirectoryA(directory, MAX_PATH) : GetSystemDirectoryA(directory, MAX_PATH);
   // Without the directory there is no hosts file to name: the open fails.
   if (length == 0 || length >= MAX_PATH) return {};
   return CString(directory) + (olderFamily ? "" : "\\drivers\\etc") + kHostsFileName;
@@ -61,8 +61,7 @@ int CHostsFile::ReadAll() {
   m_lines.clear();
   for (CString text; m_file.ReadString(text);) {
     // Single-byte lines appended to UTF-16 text would corrupt it.
-    if (m_lines.empty() && StartsWithUtf16Mark(text))
-      throw CFileException(CFileException::genericException, 0, m_path);
+    if (m_lines.empty() && StartsWithUtf16Mark(text)) throw CFileException(CFileException::genericException, 0, m_path);
     HostsLine& line = m_lines.emplace_back();
     line.rawLine = std::move(text);
     ParseLine(line);
@@ -148,8 +147,7 @@ void CHostsFile::DiscardNewFile() {
 }
 
 void CHostsFile::RaiseOsError(DWORD osError) const {
-  throw CFileException(CFileException::OsErrorToCause(static_cast<LONG>(osError)), static_cast<LONG>(osError),
-                       m_path);
+  throw CFileException(CFileException::OsErrorToCause(static_cast<LONG>(osError)), static_cast<LONG>(osError), m_path);
 }
 
 void CHostsFile::ParseLine(HostsLine& line) {

@@ -37,8 +37,14 @@ class CString {
   CString& TrimRight();
   CString& Trim() { return TrimRight().TrimLeft(); }
 
-  CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }
-  CString& operator+=(char ch) { m_text += ch; return *this; }
+  CString& operator+=(const CString& other) {
+    m_text += other.m_text;
+    return *this;
+  }
+  CString& operator+=(char ch) {
+    m_text += ch;
+    return *this;
+  }
   friend CString operator+(CString left, const CString& right) { return left += right; }
   friend CString operator+(CString left, const char* right) { return left += CString(right); }
   friend CString operator+(const char* left, const CString& right) { return CString(left) += right; }

@@ -11,8 +11,7 @@ BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error)
   Abort();
   const bool shared = mode == modeEditShared;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                              shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
                               shared ? &inheritable : nullptr, shared ? OPEN_ALWAYS : CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

@@ -47,8 +47,8 @@ Walk OpenPath(HKEY root, CString& path, OpenKeys& keys) {
   path = path.Mid(separator + 1);
   while ((separator = path.Find('\\')) >= 0) {
     DWORD disposition = 0;
-    if (RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr,
-                        &key, &disposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key,
+                        &disposition) != ERROR_SUCCESS)
       return Walk::KeyFailed;
     keys.Push(key);
     path = path.Mid(separator + 1);

@@ -3,15 +3,15 @@
 // and Windows error codes.
 #include <native_hooks.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -57,9 +57,14 @@ DWORD ErrorFromErrno(int error, const std::string& path) {
     }
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EEXIST: return ERROR_FILE_EXISTS;
-    case EACCES: case EPERM: case EISDIR: case EROFS: return ERROR_ACCESS_DENIED;
-    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
     default: return ERROR_WRITE_FAULT;
   }
 }
@@ -101,8 +106,7 @@ OpenFile* FromHandle(HANDLE handle) {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation,
-                   DWORD, HANDLE) {
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
   if (native::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
   const std::string path = PosixPath(name);
   const bool existed = Exists(path);
@@ -152,8 +156,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD met
   if (native::ShouldFail("SetFilePointer")) return INVALID_SET_FILE_POINTER;
   OpenFile* file = FromHandle(handle);
   if (!file) return Fail(ERROR_INVALID_HANDLE), INVALID_SET_FILE_POINTER;
-  off_t offset = distanceHigh ? (static_cast<off_t>(*distanceHigh) << 32) | static_cast<DWORD>(distance)
-                              : distance;
+  off_t offset = distanceHigh ? (static_cast<off_t>(*distanceHigh) << 32) | static_cast<DWORD>(distance) : distance;
   const int whence = method == FILE_BEGIN ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END;
   const off_t at = lseek(file->fd, offset, whence);
   if (at < 0) return Fail(ERROR_INVALID_PARAMETER), INVALID_SET_FILE_POINTER;
@@ -197,8 +200,10 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
   }
   if (HeldWithoutDeleteSharing(from) || HeldWithoutDeleteSharing(to)) return Fail(ERROR_SHARING_VIOLATION);
   if (rename(from.c_str(), to.c_str()) != 0) return Fail(ErrorFromErrno(errno, to));
-  if (g_readOnly.erase(from)) g_readOnly.insert(to);
-  else g_readOnly.erase(to);
+  if (g_readOnly.erase(from))
+    g_readOnly.insert(to);
+  else
+    g_readOnly.erase(to);
   return TRUE;
 }
 
@@ -235,7 +240,9 @@ DWORD GetFileAttributesA(LPCSTR name) {
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
   const std::string path = PosixPath(name);
   if (!Exists(path)) return Fail(ErrorFromErrno(ENOENT, path));
-  if (attributes & FILE_ATTRIBUTE_READONLY) g_readOnly.insert(path);
-  else g_readOnly.erase(path);
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    g_readOnly.insert(path);
+  else
+    g_readOnly.erase(path);
   return TRUE;
 }

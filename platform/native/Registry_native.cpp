@@ -23,8 +23,8 @@ struct Value {
 
 struct Key {
   std::map<std::string, std::shared_ptr<Key>> subkeys;  // by folded name
-  std::map<std::string, Value> values;                   // by folded name
-  bool deleted = false;  // handles to a deleted key fail
+  std::map<std::string, Value> values;                  // by folded name
+  bool deleted = false;                                 // handles to a deleted key fail
 };
 
 struct OpenKey {
@@ -35,9 +35,7 @@ struct OpenKey {
 std::map<HKEY, std::shared_ptr<Key>> g_roots;
 std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
 
-bool IsPredefined(HKEY handle) {
-  return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE;
-}
+bool IsPredefined(HKEY handle) { return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE; }
 
 // ASCII letters in lower case; a double-byte character is kept whole, so its
 // trail byte never folds.
@@ -175,8 +173,7 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM acc
   return OpenSubkey(key, subKey, access, true, result, disposition);
 }
 
-LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD size) {
+LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
   if (native::ShouldFail("RegQueryValueExA")) return static_cast<LSTATUS>(GetLastError());
   if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
   std::shared_ptr<Key> key;

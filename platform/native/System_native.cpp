@@ -1,8 +1,8 @@
 #include <native_hooks.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -58,12 +58,8 @@ DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }
 DWORD GetVersion() { return g_version; }
 
-UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-  return CopyDirectory(g_systemDirectory, buffer, size);
-}
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return CopyDirectory(g_systemDirectory, buffer, size); }
 
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-  return CopyDirectory(g_windowsDirectory, buffer, size);
-}
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyDirectory(g_windowsDirectory, buffer, size); }
 
 void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }

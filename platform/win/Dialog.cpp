@@ -16,9 +16,7 @@ RECT WorkAreaOf(HWND window) {
   return info.rcWork;
 }
 
-bool AnyModifierHeld() {
-  return (GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) < 0;
-}
+bool AnyModifierHeld() { return (GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) < 0; }
 
 }  // namespace
 
@@ -48,15 +46,19 @@ INT_PTR CDialog::DoModal() {
 }
 
 BOOL CDialog::OnCommand(WORD id, WORD) {
-  if (id == IDOK) OnOK();
-  else if (id == IDCANCEL) OnCancel();
-  else return FALSE;
+  if (id == IDOK)
+    OnOK();
+  else if (id == IDCANCEL)
+    OnCancel();
+  else
+    return FALSE;
   return TRUE;
 }
 
 void CDialog::OnHelp() {
   CWinApp* app = AfxGetApp();
-  if (app && !AnyModifierHeld()) WinHelpA(m_hWnd, app->m_pszHelpFilePath, HELP_CONTEXT, kHelpContextBase + m_templateId);
+  if (app && !AnyModifierHeld())
+    WinHelpA(m_hWnd, app->m_pszHelpFilePath, HELP_CONTEXT, kHelpContextBase + m_templateId);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

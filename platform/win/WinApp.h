@@ -22,7 +22,7 @@ class CWinApp {
   void Start(HINSTANCE instance);
 
   HINSTANCE m_hInstance = nullptr;
-  CString m_pszAppName;     // the executable's base name: every message box's caption
+  CString m_pszAppName;       // the executable's base name: every message box's caption
   CString m_pszHelpFilePath;  // the executable's path with ".HLP"
   CWnd* m_pMainWnd = nullptr;
 };

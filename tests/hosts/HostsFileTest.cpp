@@ -65,7 +65,9 @@ TEST_F(HostsFileTest, SetThenRemoveGivesBackEveryLineByteForByte) {
 }
 
 TEST_F(HostsFileTest, TextEndsAtCtrlZ) {
-  WriteHosts("127.0.0.1 localhost\r\n\x1A" "after the end\r\n");
+  WriteHosts(
+      "127.0.0.1 localhost\r\n\x1A"
+      "after the end\r\n");
   EXPECT_EQ(Remove(), Lines({"127.0.0.1 localhost"}));
 }
 
@@ -138,7 +140,8 @@ TEST_F(HostsFileTest, ReadOnlyFileRaisesAccessDeniedAndStaysUnchanged) {
   SetFileAttributesA(m_path, FILE_ATTRIBUTE_READONLY);
   if (UniqueFile(CreateFileA(m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)).valid())
     GTEST_SKIP() << "this system lets the user write read-only files (wine run by root)";
-  ExpectFileError(m_path, [this] { return Set(); }, CFileException::accessDenied);
+  ExpectFileError(
+      m_path, [this] { return Set(); }, CFileException::accessDenied);
   EXPECT_EQ(Hosts(), before);
   EXPECT_TRUE(NewFiles().empty());
 }
@@ -148,7 +151,8 @@ TEST_F(HostsFileTest, FileLockedByAnotherRaisesSharingViolationAndStaysUnchanged
   WriteHosts(before);
   UniqueFile holder(CreateFileA(m_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(holder.valid());
-  ExpectFileError(m_path, [this] { return Remove(); }, CFileException::sharingViolation);
+  ExpectFileError(
+      m_path, [this] { return Remove(); }, CFileException::sharingViolation);
   holder.reset();
   EXPECT_EQ(Hosts(), before);
   EXPECT_TRUE(NewFiles().empty());
@@ -171,7 +175,8 @@ TEST_F(HostsFileTest, ReplaceBlockedByAnotherRaisesAndLeavesTheFile) {
 TEST_F(HostsFileTest, MissingFolderRaisesBadPath) {
   native::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
   const CString path = CHostsFile(FALSE).GetPath();
-  ExpectFileError(path, [this] { return Set(); }, CFileException::badPath);
+  ExpectFileError(
+      path, [this] { return Set(); }, CFileException::badPath);
 }
 
 TEST_F(HostsFileTest, OlderFamilyKeepsTheFileInTheWindowsDirectory) {

@@ -36,8 +36,10 @@ class HostsFileTest : public ::testing::Test {
     native::ClearFailure();
 #endif
     SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
-    if (m_hadHosts) testfiles::WriteBytes(m_path, m_original);
-    else RemoveHosts();
+    if (m_hadHosts)
+      testfiles::WriteBytes(m_path, m_original);
+    else
+      RemoveHosts();
     for (const std::string& name : NewFiles()) std::filesystem::remove(Folder() / name);
   }
 

@@ -32,8 +32,9 @@ TEST(ManagedHostsTest, NamesAreLowerCaseStartWithALetterAndHoldNoBlank) {
   for (const ManagedHost& row : kManagedHosts) {
     const std::string name(row.hostName);
     EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(name[0]))) << name;
-    EXPECT_TRUE(std::none_of(name.begin(), name.end(), [](unsigned char c) { return std::isspace(c) || std::isupper(c); }))
-        << name;
+    EXPECT_TRUE(std::none_of(name.begin(), name.end(), [](unsigned char c) {
+      return std::isspace(c) || std::isupper(c);
+    })) << name;
   }
 }
 

@@ -65,7 +65,7 @@ TEST(CStringTest, CompareNoCaseFoldsSingleAndDoubleByteLetters) {
       {"\x82\x60\x82\x79", "\x82\x81\x82\x9A", true},  // full-width A Z / a z
       {"\x83\x9F\x83\xB6", "\x83\xBF\x83\xD6", true},  // Greek Alpha Omega / alpha omega
       {"\x84\x40\x84\x4E\x84\x4F\x84\x60", "\x84\x70\x84\x7E\x84\x80\x84\x91", true},  // Cyrillic
-      {"\x82\x60", "A", false},   // full-width A is not ASCII A
+      {"\x82\x60", "A", false},                                                        // full-width A is not ASCII A
       {"\x83\x41", "\x83\x61", false},  // two katakana; the trail bytes are no letters
       {"abc", "abcd", false},
       {"abc ", "abc", false},

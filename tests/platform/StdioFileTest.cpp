@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "StdioFile.h"
-#include "TestFiles.h"
 #include "TempFolder.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -38,8 +38,12 @@ TEST_F(StdioFileTest, ReadsLinesInTextMode) {
       {"a\rb\r\n", {"a\rb"}},
       {"a\r\r\nb", {"a\r", "b"}},
       {"a\r", {"a\r"}},
-      {"a\r\nb\x1A" "c\r\nd\r\n", {"a", "b"}},
-      {"\x1A" "abc", {}},
+      {"a\r\nb\x1A"
+       "c\r\nd\r\n",
+       {"a", "b"}},
+      {"\x1A"
+       "abc",
+       {}},
       {std::string("a\0b\r\n", 5), {std::string("a\0b", 3)}},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << testing::PrintToString(c.bytes);

@@ -21,7 +21,8 @@ std::string Upper(std::string text) {
 
 // Every other letter in capitals.
 std::string Mixed(std::string text) {
-  for (size_t i = 0; i < text.size(); i += 2) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+  for (size_t i = 0; i < text.size(); i += 2)
+    text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
   return text;
 }
 
@@ -166,8 +167,8 @@ TEST_F(ProxyOverrideTest, RemoveWritesBackEveryOtherEntry) {
 }
 
 TEST_F(ProxyOverrideTest, SetThenRemoveKeepsTheUsersListWhole) {
-  for (const Current& value : {Current(), Current("a.test"), Current(LongList(256)), Current(LongList(257)),
-                               Current(LongList(10000))}) {
+  for (const Current& value :
+       {Current(), Current("a.test"), Current(LongList(256)), Current(LongList(257)), Current(LongList(10000))}) {
     SetOverride(value);
     const std::string list = value.value_or("");
     AddProxyExceptionSet();

@@ -106,7 +106,7 @@ TEST_F(RegStringValueTest, PathNamesItsLastKeyAndValue) {
   } cases[] = {
       {std::string(kTopScratch) + "\\v", kTopScratch, "v"},  // two components
       {m_key + "\\", m_key, ""},                             // the default value
-      {m_key + "\\\x95\x5C\\v", m_key + "\\\x95\x5C", "v"},   // a trail byte 0x5C separates nothing
+      {m_key + "\\\x95\x5C\\v", m_key + "\\\x95\x5C", "v"},  // a trail byte 0x5C separates nothing
       {m_key + "\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\v", m_key + "\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10", "v"},
       {m_key + "\\" + std::string(300, 'n'), m_key, std::string(300, 'n')},
   };
@@ -132,10 +132,8 @@ TEST_F(RegStringValueTest, FailingCallLeavesTheValueAndClosesEveryKey) {
     const char* stored;  // after writing "new"
     const char* read;    // with "caller" passed in
   } cases[] = {
-      {"RegOpenKeyExA", 1, "old", "caller"},
-      {"RegCreateKeyExA", 1, "old", "caller"},
-      {"RegCreateKeyExA", 2, "old", "caller"},
-      {"RegSetValueExA", 1, "old", "old"},
+      {"RegOpenKeyExA", 1, "old", "caller"},   {"RegCreateKeyExA", 1, "old", "caller"},
+      {"RegCreateKeyExA", 2, "old", "caller"}, {"RegSetValueExA", 1, "old", "old"},
       {"RegQueryValueExA", 1, "new", ""},
   };
   for (const auto& c : cases) {
