@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr size_t kBufferSize = 64 * 1024;
+constexpr size_t kBufferSize = size_t{64} * 1024;
 constexpr int kCtrlZ = 0x1A;
 
 }  // namespace
@@ -15,7 +15,7 @@ BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error)
                               shared ? &inheritable : nullptr, shared ? OPEN_ALWAYS : CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD osError = GetLastError();
+    const auto osError = static_cast<LONG>(GetLastError());
     if (error) *error = CFileException(CFileException::OsErrorToCause(osError), osError, path);
     return FALSE;
   }

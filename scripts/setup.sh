@@ -2,7 +2,7 @@
 # Installs what building and testing need, from Debian's packages.
 set -eu
 packages=(
-  cmake ninja-build g++ libgtest-dev python3 valgrind
+  cmake ninja-build g++ libgtest-dev python3 valgrind clang-format clang-tidy
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine64 xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
 )

@@ -8,6 +8,8 @@ for preset in native native-asan windows-x64 windows-x86; do
   echo "== $preset"
   cmake --workflow --preset "$preset"
 done
+echo "== lint"
+scripts/lint.sh
 echo "== valgrind (memcheck) on the native unit tests"
 valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
   build/native/tests/unit_tests --gtest_brief=1

@@ -4,7 +4,7 @@
 // written, and Windows error codes.
 #include <native_hooks.h>
 
-#include <cstring>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -188,7 +188,7 @@ LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWOR
   *size = needed;
   if (data == nullptr) return ERROR_SUCCESS;
   if (!fits) return ERROR_MORE_DATA;
-  std::memcpy(data, value.bytes.data(), needed);
+  std::copy(value.bytes.begin(), value.bytes.end(), data);
   return ERROR_SUCCESS;
 }
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-struct HKEY__;
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier): the SDK's name
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef DWORD REGSAM;

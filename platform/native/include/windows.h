@@ -65,13 +65,13 @@ typedef LONG* PLONG;
 #define MOVEFILE_REPLACE_EXISTING 0x1u
 #define MOVEFILE_WRITE_THROUGH 0x8u
 
-typedef struct _SECURITY_ATTRIBUTES {
+typedef struct _SECURITY_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier): the SDK's name
   DWORD nLength;
   LPVOID lpSecurityDescriptor;
   BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // NOLINT(bugprone-reserved-identifier)
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
