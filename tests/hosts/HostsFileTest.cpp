@@ -171,6 +171,15 @@ TEST_F(HostsFileTest, ReplaceBlockedByAnotherRaisesAndLeavesTheFile) {
   EXPECT_TRUE(NewFiles().empty());
 }
 
+TEST_F(HostsFileTest, HostsPathThatIsAFolderRaisesAndIsLeftAlone) {
+  RemoveHosts();
+  std::filesystem::create_directory(testfiles::Local(m_path));
+  ExpectFileError(m_path, [this] { return Remove(); }, CFileException::accessDenied);
+  EXPECT_TRUE(std::filesystem::is_directory(testfiles::Local(m_path)));
+  EXPECT_TRUE(NewFiles().empty());
+  std::filesystem::remove(testfiles::Local(m_path));
+}
+
 #ifndef _WIN32
 TEST_F(HostsFileTest, MissingFolderRaisesBadPath) {
   native::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
