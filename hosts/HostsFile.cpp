@@ -2,6 +2,9 @@
 
 #include "ManagedHosts.h"
 
+#include <array>
+#include <string_view>
+
 namespace {
 
 // Antivirus programs hold a freshly written file for a moment.
@@ -9,11 +12,20 @@ constexpr int kMoveAttempts = 5;
 constexpr DWORD kMoveRetryDelayMs = 200;
 constexpr char kHostsFileName[] = "\\Hosts";
 
-bool IsManaged(const CString& hostName) {
-  for (const ManagedHost& row : kManagedHosts)
-    if (hostName == row.hostName) return true;
-  return false;
+// Row of the managed host named `hostName`, or -1. Lengths first: most
+// lines differ from every row in length and cost no byte comparison.
+int ManagedRow(const CString& hostName) {
+  static const auto names = [] {
+    std::array<std::string_view, kManagedHostCount> views;
+    for (int row = 0; row < kManagedHostCount; ++row) views[row] = kManagedHosts[row].hostName;
+    return views;
+  }();
+  for (int row = 0; row < kManagedHostCount; ++row)
+    if (hostName.View() == names[row]) return row;
+  return -1;
 }
+
+bool IsManaged(const CString& hostName) { return ManagedRow(hostName) >= 0; }
 
 bool StartsWithUtf16Mark(const CString& line) {
   if (line.GetLength() < 2) return false;
@@ -63,18 +75,21 @@ int CHostsFile::ReadAll() {
     // Single-byte lines appended to UTF-16 text would corrupt it.
     if (m_lines.empty() && StartsWithUtf16Mark(text)) throw CFileException(CFileException::genericException, 0, m_path);
     HostsLine& line = m_lines.emplace_back();
-    line.rawLine = std::move(text);
+    line.rawLine = CString(text.GetString(), text.GetLength());  // exact size: the read leaves slack
     ParseLine(line);
   }
   return static_cast<int>(m_lines.size());
 }
 
 void CHostsFile::AddMissing() {
-  const size_t readCount = m_lines.size();
-  for (const ManagedHost& row : kManagedHosts) {
-    bool present = false;
-    for (size_t j = 0; j < readCount && !present; ++j) present = m_lines[j].hostName == row.hostName;
-    if (present) continue;
+  // One pass over the lines read, not one per row: a large file is not
+  // walked 31 times.
+  std::array<bool, kManagedHostCount> present{};
+  for (const HostsLine& line : m_lines)
+    if (const int row = ManagedRow(line.hostName); row >= 0) present[row] = true;
+  for (int r = 0; r < kManagedHostCount; ++r) {
+    if (present[r]) continue;
+    const ManagedHost& row = kManagedHosts[r];
     HostsLine& line = m_lines.emplace_back();
     line.rawLine = CString(row.address) + "\t\t" + row.hostName;
     ParseLine(line);

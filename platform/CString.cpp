@@ -67,6 +67,8 @@ CString& CString::TrimLeft() {
 }
 
 CString& CString::TrimRight() {
+  // Only a white-space byte at the end can start what is to go.
+  if (m_text.empty() || !IsWhiteSpace(static_cast<unsigned char>(m_text.back()))) return *this;
   size_t end = 0;
   for (size_t i = 0; i < m_text.size(); i += CharLength(i))
     if (CharLength(i) == 2 || !IsWhiteSpace(static_cast<unsigned char>(m_text[i]))) end = i + CharLength(i);
