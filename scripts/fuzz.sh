@@ -6,7 +6,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-packages=(cmake ninja-build clang-14 libclang-rt-14-dev)
+packages=(clang-14 libclang-rt-14-dev)
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
@@ -17,6 +17,11 @@ cmake --preset fuzz
 cmake --build --preset fuzz
 
 build=build/fuzz
+# The hosts files of fuzz_hosts_update, in memory where there is room for
+# them: every update flushes to disk. Removed even after a crash.
+scratch=$(mktemp -d "$( [ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/netsetup-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export NETSETUP_FUZZ_TMP=$scratch
 targets=(fuzz_cstring fuzz_parse_line fuzz_proxy_list fuzz_hosts_update)
 failed=()
 for target in "${targets[@]}"; do
