@@ -2,7 +2,8 @@
 # Installs what building and testing need, from Debian's packages.
 set -eu
 packages=(
-  cmake ninja-build g++ libgtest-dev python3 valgrind clang-format clang-tidy
+  cmake ninja-build g++ libgtest-dev libbenchmark-dev python3 valgrind clang-format clang-tidy
+  clang-14 libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine64 xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
 )
