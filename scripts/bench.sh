@@ -4,12 +4,7 @@
 # chooses the folder of the hosts files (the temporary folder by default).
 set -eu
 cd "$(dirname "$0")/.."
-packages=(libbenchmark-dev)
-if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${packages[@]}"
-fi
+scripts/setup.sh
 
 cmake --preset bench
 cmake --build --preset bench

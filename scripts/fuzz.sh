@@ -6,12 +6,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-packages=(clang-14 libclang-rt-14-dev)
-if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${packages[@]}"
-fi
+scripts/setup.sh
 
 cmake --preset fuzz
 cmake --build --preset fuzz
