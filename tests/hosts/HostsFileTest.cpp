@@ -174,7 +174,8 @@ TEST_F(HostsFileTest, ReplaceBlockedByAnotherRaisesAndLeavesTheFile) {
 TEST_F(HostsFileTest, HostsPathThatIsAFolderRaisesAndIsLeftAlone) {
   RemoveHosts();
   std::filesystem::create_directory(testfiles::Local(m_path));
-  ExpectFileError(m_path, [this] { return Remove(); }, CFileException::accessDenied);
+  ExpectFileError(
+      m_path, [this] { return Remove(); }, CFileException::accessDenied);
   EXPECT_TRUE(std::filesystem::is_directory(testfiles::Local(m_path)));
   EXPECT_TRUE(NewFiles().empty());
   std::filesystem::remove(testfiles::Local(m_path));
