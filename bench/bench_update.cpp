@@ -172,7 +172,7 @@ void StreamCopy(bool flush) {
     std::exit(1);
   }
   for (CString line; in.ReadString(line);) {
-    out.WriteString(line);
+    out.WriteString(line.View());
     out.WriteString("\n");
   }
   if (flush) out.FlushToDisk();

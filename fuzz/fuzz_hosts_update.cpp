@@ -91,9 +91,9 @@ std::vector<std::string> TextLines(const std::string& bytes) {
 
 std::string HostNameOf(const std::string& text) {
   HostsLine line;
-  line.rawLine = CString(text);
+  line.rawLine = text;
   CHostsFile::ParseLine(line);
-  return std::string(line.hostName.View());
+  return std::string(line.hostName);
 }
 
 bool IsManaged(const std::string& hostName) {

@@ -2,7 +2,9 @@
 
 #include "ManagedHosts.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -14,30 +16,35 @@ constexpr char kHostsFileName[] = "\\Hosts";
 
 // Row of the managed host named `hostName`, or -1. Lengths first: most
 // lines differ from every row in length and cost no byte comparison.
-int ManagedRow(const CString& hostName) {
+int ManagedRow(std::string_view hostName) {
   static const auto names = [] {
     std::array<std::string_view, kManagedHostCount> views;
     for (int row = 0; row < kManagedHostCount; ++row) views[row] = kManagedHosts[row].hostName;
     return views;
   }();
   for (int row = 0; row < kManagedHostCount; ++row)
-    if (hostName.View() == names[row]) return row;
+    if (hostName == names[row]) return row;
   return -1;
 }
 
-bool IsManaged(const CString& hostName) { return ManagedRow(hostName) >= 0; }
+bool IsManaged(std::string_view hostName) { return ManagedRow(hostName) >= 0; }
 
-bool StartsWithUtf16Mark(const CString& line) {
-  if (line.GetLength() < 2) return false;
-  const unsigned char a = line.GetAt(0);
-  const unsigned char b = line.GetAt(1);
-  return (a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF);
+// The line the add rule appends for `row`: address, two tabs, host name.
+std::string_view AppendedLine(int row) {
+  static const auto lines = [] {
+    std::array<std::string, kManagedHostCount> texts;
+    for (int r = 0; r < kManagedHostCount; ++r)
+      texts[r] = std::string(kManagedHosts[r].address) + "\t\t" + kManagedHosts[r].hostName;
+    return texts;
+  }();
+  return lines[row];
 }
+
+bool StartsWithUtf16Mark(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
 
 }  // namespace
 
 CHostsFile::CHostsFile(BOOL bOpen) : m_path(HostsPath()) {
-  m_lines.reserve(HOSTS_MAX_LINES);
   if (bOpen) Open();
 }
 
@@ -71,12 +78,19 @@ void CHostsFile::RaiseNotOpen() const {
 int CHostsFile::ReadAll() {
   if (!m_file.IsOpen() || !m_newPath.IsEmpty()) RaiseNotOpen();
   m_lines.clear();
-  for (CString text; m_file.ReadString(text);) {
-    // Single-byte lines appended to UTF-16 text would corrupt it.
-    if (m_lines.empty() && StartsWithUtf16Mark(text)) throw CFileException(CFileException::genericException, 0, m_path);
+  m_text.clear();
+  m_file.ReadText(m_text);
+  // Single-byte lines appended to UTF-16 text would corrupt it.
+  if (StartsWithUtf16Mark(m_text)) throw CFileException(CFileException::genericException, 0, m_path);
+  // Sized once, with room for the add rule: the table never grows by doubling.
+  m_lines.reserve(static_cast<size_t>(std::count(m_text.begin(), m_text.end(), '\n')) + 1 + kManagedHostCount);
+  const std::string_view text = m_text;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
     HostsLine& line = m_lines.emplace_back();
-    line.rawLine = CString(text.GetString(), text.GetLength());  // exact size: the read leaves slack
+    line.rawLine = text.substr(start, end - start);
     ParseLine(line);
+    start = end + 1;
   }
   return static_cast<int>(m_lines.size());
 }
@@ -89,9 +103,8 @@ void CHostsFile::AddMissing() {
     if (const int row = ManagedRow(line.hostName); row >= 0) present[row] = true;
   for (int r = 0; r < kManagedHostCount; ++r) {
     if (present[r]) continue;
-    const ManagedHost& row = kManagedHosts[r];
     HostsLine& line = m_lines.emplace_back();
-    line.rawLine = CString(row.address) + "\t\t" + row.hostName;
+    line.rawLine = AppendedLine(r);
     ParseLine(line);
     line.activeFlag = 0;
   }
@@ -166,22 +179,19 @@ void CHostsFile::RaiseOsError(DWORD osError) const {
 }
 
 void CHostsFile::ParseLine(HostsLine& line) {
-  CString text = line.rawLine;
-  text.Trim();
+  std::string_view text = Trimmed(line.rawLine);
   line.removeFlag = 0;
-  if (text.IsEmpty() || text == "#") return;
-  if (text.GetLength() >= 2 && text.GetAt(0) == '#' && text.GetAt(1) == ' ') return;  // a comment
+  if (text.empty() || text == "#" || text.starts_with("# ")) return;  // blank, or a comment
   line.activeFlag = 1;
-  if (text.GetAt(0) == '#') {  // a commented-out entry
+  if (text.front() == '#') {  // a commented-out entry
     line.activeFlag = 0;
-    text = text.Mid(1);
-    text.Trim();
+    text = Trimmed(text.substr(1));
   }
   for (int32_t& octet : line.octets) octet = 0;
   int current = 0;
-  int nameStart = text.GetLength();
-  for (int i = 0; i < text.GetLength(); ++i) {
-    const unsigned char byte = text.GetAt(i);
+  size_t nameStart = text.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= '0' && byte <= '9') {
       // 32-bit arithmetic without a range check; the result wraps.
       line.octets[current] = static_cast<int32_t>(static_cast<uint32_t>(line.octets[current]) * 10u + (byte - '0'));
@@ -192,6 +202,5 @@ void CHostsFile::ParseLine(HostsLine& line) {
       break;
     }
   }
-  line.hostName = text.Mid(nameStart);
-  line.hostName.Trim();
+  line.hostName = Trimmed(text.substr(nameStart));
 }

@@ -6,14 +6,13 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "CString.h"
 #include "FileException.h"
 #include "HostsLine.h"
 #include "StdioFile.h"
-
-inline constexpr int HOSTS_MAX_LINES = 256;
 
 class CHostsFile {
  public:
@@ -52,6 +51,7 @@ class CHostsFile {
   void DiscardNewFile();
   [[noreturn]] void RaiseOsError(DWORD osError) const;
 
+  std::string m_text;  // the file's text as read: the lines read are views of it
   std::vector<HostsLine> m_lines;
   CString m_path;
   CStdioFile m_file;

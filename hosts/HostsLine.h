@@ -1,14 +1,15 @@
 // One line of the hosts file as read, and the facts the update rules need.
+// The texts are views: the editor keeps the file's text, and the lines it
+// appends are constants, so a large file is held once and not per line.
 #pragma once
 
 #include <cstdint>
-
-#include "CString.h"
+#include <string_view>
 
 struct HostsLine {
-  int32_t removeFlag = 0;  // 1: left out when the file is rewritten
-  int32_t activeFlag = 0;  // 1: an address entry that is not commented out
-  int32_t octets[4] = {};  // the dotted address at the head of the line
-  CString hostName;        // from the first letter to the end, trimmed
-  CString rawLine;         // exactly as read, without the line end
+  int32_t removeFlag = 0;     // 1: left out when the file is rewritten
+  int32_t activeFlag = 0;     // 1: an address entry that is not commented out
+  int32_t octets[4] = {};     // the dotted address at the head of the line
+  std::string_view hostName;  // part of rawLine: from the first letter to the end, trimmed
+  std::string_view rawLine;   // exactly as read, without the line end
 };

@@ -19,9 +19,26 @@ unsigned UpperCase(unsigned ch) {
 
 }  // namespace
 
-int CString::CharLength(size_t index) const {
-  const bool lead = IsDBCSLeadByte(static_cast<BYTE>(m_text[index]));
-  return lead && index + 1 < m_text.size() ? 2 : 1;
+int CharLengthAt(std::string_view text, size_t index) {
+  const bool lead = IsDBCSLeadByte(static_cast<BYTE>(text[index]));
+  return lead && index + 1 < text.size() ? 2 : 1;
+}
+
+std::string_view TrimmedLeft(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsWhiteSpace(static_cast<unsigned char>(text[i])))
+    ++i;  // white space is single-byte, so the first byte stepped over starts a character
+  return text.substr(i);
+}
+
+std::string_view TrimmedRight(std::string_view text) {
+  // Only a white-space byte at the end can start what is to go.
+  if (text.empty() || !IsWhiteSpace(static_cast<unsigned char>(text.back()))) return text;
+  size_t end = 0;
+  for (size_t i = 0; i < text.size(); i += CharLengthAt(text, i))
+    if (CharLengthAt(text, i) == 2 || !IsWhiteSpace(static_cast<unsigned char>(text[i])))
+      end = i + CharLengthAt(text, i);
+  return text.substr(0, end);
 }
 
 int CString::Find(char ch, int start) const {
@@ -56,24 +73,6 @@ CString CString::Mid(int first, int count) const {
   if (first < 0) first = 0;
   if (static_cast<size_t>(first) >= m_text.size() || count <= 0) return {};
   return CString(m_text.substr(static_cast<size_t>(first), static_cast<size_t>(count)));
-}
-
-CString& CString::TrimLeft() {
-  size_t i = 0;
-  while (i < m_text.size() && IsWhiteSpace(static_cast<unsigned char>(m_text[i])))
-    ++i;  // white space is single-byte, so the first byte stepped over starts a character
-  m_text.erase(0, i);
-  return *this;
-}
-
-CString& CString::TrimRight() {
-  // Only a white-space byte at the end can start what is to go.
-  if (m_text.empty() || !IsWhiteSpace(static_cast<unsigned char>(m_text.back()))) return *this;
-  size_t end = 0;
-  for (size_t i = 0; i < m_text.size(); i += CharLength(i))
-    if (CharLength(i) == 2 || !IsWhiteSpace(static_cast<unsigned char>(m_text[i]))) end = i + CharLength(i);
-  m_text.erase(end);
-  return *this;
 }
 
 int CString::CompareNoCase(const CString& other) const {

@@ -8,6 +8,15 @@
 #include <string>
 #include <string_view>
 
+// Length in bytes of the character of `text` that starts at `index`: 2 for a
+// lead byte with a byte after it, else 1.
+int CharLengthAt(std::string_view text, size_t index);
+// `text` without the white space at its start, at its end, or both; the same
+// rule as CString's trimming, for text held elsewhere.
+std::string_view TrimmedLeft(std::string_view text);
+std::string_view TrimmedRight(std::string_view text);
+inline std::string_view Trimmed(std::string_view text) { return TrimmedLeft(TrimmedRight(text)); }
+
 class CString {
  public:
   CString() = default;
@@ -33,8 +42,14 @@ class CString {
   CString Mid(int first, int count) const;
 
   // White space is 0x09 to 0x0D and 0x20; no byte of a double-byte character.
-  CString& TrimLeft();
-  CString& TrimRight();
+  CString& TrimLeft() {
+    m_text.erase(0, m_text.size() - TrimmedLeft(m_text).size());
+    return *this;
+  }
+  CString& TrimRight() {
+    m_text.resize(TrimmedRight(m_text).size());
+    return *this;
+  }
   CString& Trim() { return TrimRight().TrimLeft(); }
 
   CString& operator+=(const CString& other) {
@@ -58,8 +73,7 @@ class CString {
   int CompareNoCase(const CString& other) const;
 
  private:
-  // Length in bytes of the character that starts at `index`.
-  int CharLength(size_t index) const;
+  int CharLength(size_t index) const { return CharLengthAt(m_text, index); }
 
   std::string m_text;
 };

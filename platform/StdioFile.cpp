@@ -49,29 +49,39 @@ int CStdioFile::NextByte() {
   return byte;
 }
 
+int CStdioFile::NextTextByte() {
+  const int byte = NextByte();
+  if (byte != '\r') return byte;
+  const int next = NextByte();
+  if (next == '\n') return next;
+  m_pushedBack = next;  // a CR without LF is text
+  return byte;
+}
+
 bool CStdioFile::ReadString(CString& line) {
   std::string bytes;
-  bool any = false;
-  for (int byte = NextByte(); byte >= 0; byte = NextByte()) {
-    any = true;
-    if (byte == '\r') {
-      const int next = NextByte();
-      if (next == '\n') break;
-      m_pushedBack = next;  // a CR without LF is text
-    } else if (byte == '\n') {
-      break;
-    }
-    bytes += static_cast<char>(byte);
-  }
+  int byte = NextTextByte();
+  const bool any = byte >= 0;
+  for (; byte >= 0 && byte != '\n'; byte = NextTextByte()) bytes += static_cast<char>(byte);
   line = CString(std::move(bytes));
   return any;
 }
 
-void CStdioFile::WriteString(const CString& text) {
-  for (const char ch : text.View()) {
-    if (ch == '\n') m_writeBuffer.push_back('\r');
-    m_writeBuffer.push_back(ch);
+void CStdioFile::ReadText(std::string& text) {
+  // The file's size bounds the text's: the text grows once, not by doubling.
+  DWORD high = 0;
+  const DWORD size = GetFileSize(m_handle.get(), &high);
+  if (size != INVALID_FILE_SIZE && high == 0) text.reserve(text.size() + size);
+  for (int byte = NextTextByte(); byte >= 0; byte = NextTextByte()) text += static_cast<char>(byte);
+}
+
+void CStdioFile::WriteString(std::string_view text) {
+  for (size_t lineFeed; (lineFeed = text.find('\n')) != std::string_view::npos; text.remove_prefix(lineFeed + 1)) {
+    m_writeBuffer.insert(m_writeBuffer.end(), text.begin(), text.begin() + static_cast<ptrdiff_t>(lineFeed));
+    m_writeBuffer.push_back('\r');
+    m_writeBuffer.push_back('\n');
   }
+  m_writeBuffer.insert(m_writeBuffer.end(), text.begin(), text.end());
   if (m_writeBuffer.size() >= kBufferSize) FlushWriteBuffer();
 }
 

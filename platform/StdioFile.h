@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CString.h"
@@ -37,7 +38,9 @@ class CStdioFile {
 
   // The next line without its line feed; false when the text has ended.
   bool ReadString(CString& line);
-  void WriteString(const CString& text);
+  // Appends the rest of the text, line feeds included.
+  void ReadText(std::string& text);
+  void WriteString(std::string_view text);
   void SeekToBegin();
   // Hands the buffer to the operating system, then has it written to disk.
   void FlushToDisk();
@@ -49,6 +52,8 @@ class CStdioFile {
  private:
   // Next byte of the text, or -1 at its end (the file's end or a Ctrl-Z).
   int NextByte();
+  // Next byte of the text with CR LF read as one line feed.
+  int NextTextByte();
   bool FillReadBuffer();
   void ResetReading();
   void FlushWriteBuffer();

@@ -152,6 +152,16 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
   return TRUE;
 }
 
+DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
+  OpenFile* file = FromHandle(handle);
+  struct stat info {};
+  if (!file || fstat(file->fd, &info) != 0) return Fail(ERROR_INVALID_HANDLE), INVALID_FILE_SIZE;
+  const auto size = static_cast<unsigned long long>(info.st_size);
+  if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(size);
+}
+
 DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD method) {
   if (native::ShouldFail("SetFilePointer")) return INVALID_SET_FILE_POINTER;
   OpenFile* file = FromHandle(handle);

@@ -72,7 +72,7 @@ TEST_F(HostsFileTest, TextEndsAtCtrlZ) {
 }
 
 TEST_F(HostsFileTest, LargeFilesAreReadWhole) {
-  for (const int count : {HOSTS_MAX_LINES, 100000}) {
+  for (const int count : {256, 100000}) {
     std::string before;
     std::string kept;
     for (int i = 0; i < count; ++i) {

@@ -13,10 +13,11 @@ struct ParseCase {
   std::string hostName;
 };
 
+// The line views `raw`, which must outlive it.
 HostsLine Parse(const std::string& raw) {
   HostsLine line;
   line.removeFlag = 1;  // the parse always clears it
-  line.rawLine = CString(raw.data(), static_cast<int>(raw.size()));
+  line.rawLine = raw;
   CHostsFile::ParseLine(line);
   return line;
 }
@@ -53,8 +54,8 @@ TEST(ParseLineTest, ClassifiesAndExtracts) {
     EXPECT_EQ(line.removeFlag, 0);
     EXPECT_EQ(line.activeFlag, c.activeFlag);
     EXPECT_EQ((std::array<int32_t, 4>{line.octets[0], line.octets[1], line.octets[2], line.octets[3]}), c.octets);
-    EXPECT_EQ(std::string(line.hostName.View()), c.hostName);
-    EXPECT_EQ(std::string(line.rawLine.View()), c.raw);
+    EXPECT_EQ(line.hostName, c.hostName);
+    EXPECT_EQ(line.rawLine, c.raw);
   }
 }
 

@@ -62,6 +62,7 @@ typedef LONG* PLONG;
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 #define FILE_BEGIN 0u
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define MOVEFILE_REPLACE_EXISTING 0x1u
 #define MOVEFILE_WRITE_THROUGH 0x8u
 
@@ -84,6 +85,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
                    HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
