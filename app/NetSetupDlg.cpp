@@ -1,9 +1,9 @@
 #include "NetSetupDlg.h"
 
 #include "AboutDlg.h"
-#include "HostsFile.h"
 #include "IconPlacement.h"
 #include "ProxyExceptionList.h"
+#include "Settings.h"
 #include "WinApp.h"
 #include "resource.h"
 
@@ -57,26 +57,16 @@ BOOL CNetSetupDlg::OnCommand(WORD id, WORD notification) {
   return TRUE;
 }
 
-void CNetSetupDlg::OnButtonSet() {
-  RunAction(IDC_BUTTON_SET, AddProxyExceptionSet, &CHostsFile::AddMissing, IDS_SET_DONE);
-}
+void CNetSetupDlg::OnButtonSet() { RunAction(IDC_BUTTON_SET, Settings::set, IDS_SET_DONE); }
 
-void CNetSetupDlg::OnButtonRemove() {
-  RunAction(IDC_BUTTON_REMOVE, RemoveProxyExceptionSet, &CHostsFile::MarkManaged, IDS_REMOVE_DONE);
-}
+void CNetSetupDlg::OnButtonRemove() { RunAction(IDC_BUTTON_REMOVE, Settings::remove, IDS_REMOVE_DONE); }
 
-// The hosts file is read before anything changes, so that a file that cannot
-// be had leaves both settings alone; it is replaced before completion is told.
-void CNetSetupDlg::RunAction(int buttonId, void (*proxyWork)(), void (CHostsFile::*hostsRule)(), UINT doneMessage) {
+// Completion is told once the hosts file is replaced; a file error leaves
+// the button disabled and is reported by the dialog framework.
+void CNetSetupDlg::RunAction(int buttonId, Settings which, UINT doneMessage) {
   const HWND button = GetDlgItem(buttonId);
   SetButtonDisabled(button, true);
-  CHostsFile hosts(TRUE);
-  hosts.ReadAll();
-  proxyWork();
-  (hosts.*hostsRule)();
-  hosts.Recreate(TRUE);
-  hosts.WriteAll();
-  hosts.Commit();
+  ApplySettings(which);
   AfxMessageBox(doneMessage);
   SetButtonDisabled(button, false);
   EndDialog(1);

@@ -4,7 +4,7 @@
 
 #include "Dialog.h"
 
-class CHostsFile;
+enum class Settings;
 
 class CNetSetupDlg : public CDialog {
  public:
@@ -20,7 +20,7 @@ class CNetSetupDlg : public CDialog {
  private:
   void OnButtonSet();
   void OnButtonRemove();
-  void RunAction(int buttonId, void (*proxyWork)(), void (CHostsFile::*hostsRule)(), UINT doneMessage);
+  void RunAction(int buttonId, Settings which, UINT doneMessage);
   void AddAboutItem();
 
   HICON m_hIcon;  // a shared resource icon: never destroyed
