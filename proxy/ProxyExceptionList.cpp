@@ -19,9 +19,9 @@ bool IsProxyException(const CString& entry) {
 // A value of up to 255 bytes has at most 256 entries; longer ones grow the list.
 ProxyExceptionList::ProxyExceptionList() { m_entries.reserve(256); }
 
-void ProxyExceptionList::Load() {
+BOOL ProxyExceptionList::Load() {
   CString value;
-  ProxyOverride().Read(value);
+  const BOOL read = ProxyOverride().Read(value);
   value.Trim();
   m_entries.clear();
   int start = 0;
@@ -29,6 +29,7 @@ void ProxyExceptionList::Load() {
     m_entries.push_back(value.Mid(start, separator - start));
   m_entries.push_back(value.Mid(start));
   m_entryCount = static_cast<int>(m_entries.size());
+  return read;
 }
 
 BOOL ProxyExceptionList::ContainsWildcard() const {
@@ -39,8 +40,7 @@ BOOL ProxyExceptionList::ContainsWildcard() const {
 
 void AddProxyExceptionSet() {
   ProxyExceptionList list;
-  list.Load();
-  if (list.ContainsWildcard()) return;
+  if (!list.Load() || list.ContainsWildcard()) return;
   CString value = ProxyExceptionsJoined();
   for (int i = 0; i < list.GetEntryCount(); ++i) {
     value += ';';
@@ -51,7 +51,7 @@ void AddProxyExceptionSet() {
 
 void RemoveProxyExceptionSet() {
   ProxyExceptionList list;
-  list.Load();
+  if (!list.Load()) return;
   CString value;
   bool first = true;
   for (int i = 0; i < list.GetEntryCount(); ++i) {

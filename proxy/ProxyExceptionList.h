@@ -21,7 +21,8 @@ class ProxyExceptionList {
   // Reads the value, drops white space at its two ends and splits it at
   // every ";". Entries are kept as they are, empty ones too, so joining them
   // with ";" gives back the trimmed value; an empty value is one empty entry.
-  void Load();
+  // FALSE when the value could not be read: the list is then one empty entry.
+  BOOL Load();
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
@@ -35,7 +36,8 @@ class ProxyExceptionList {
 };
 
 // Set: the exception set, joined, goes in front of the list unless the
-// wildcard is already in it.
+// wildcard is already in it. Both leave a value they cannot read alone:
+// writing one built from nothing would lose the user's own entries.
 void AddProxyExceptionSet();
 // Remove settings: every entry equal to one of the set's goes; the rest is
 // written back in its order, also when nothing changed or nothing is left.

@@ -57,8 +57,10 @@ Walk OpenPath(HKEY root, CString& path, OpenKeys& keys) {
 }
 
 // The whole value as text up to its first NUL, never beyond the returned
-// size; empty when the value cannot be read. The type is not looked at.
-CString QueryText(HKEY key, const CString& name) {
+// size; the type is not looked at. A missing value is read as empty; a value
+// that cannot be read gives empty text and false.
+bool QueryText(HKEY key, const CString& name, CString& text) {
+  text = CString();
   std::string buffer(256, '\0');  // a starting size: the query says when it needs more
   for (;;) {
     auto size = static_cast<DWORD>(buffer.size());
@@ -66,9 +68,10 @@ CString QueryText(HKEY key, const CString& name) {
         RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer.data()), &size);
     if (status == ERROR_SUCCESS) {
       buffer.resize(std::min<size_t>(size, buffer.size()));
-      return CString(buffer.substr(0, buffer.find('\0')));
+      text = CString(buffer.substr(0, buffer.find('\0')));
+      return true;
     }
-    if (status != ERROR_MORE_DATA) return {};
+    if (status != ERROR_MORE_DATA) return status == ERROR_FILE_NOT_FOUND;
     // The value may have grown since the size was taken: ask again.
     buffer.resize(std::max<size_t>(size, buffer.size() * 2));
   }
@@ -76,16 +79,18 @@ CString QueryText(HKEY key, const CString& name) {
 
 }  // namespace
 
-void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValue) {
+BOOL CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValue) {
+  bool read = false;
   {
     OpenKeys keys;
     switch (OpenPath(hRootKey, strPath, keys)) {
       case Walk::NoSeparator: strValue = CString(); break;
       case Walk::KeyFailed: break;
-      case Walk::AtValue: strValue = QueryText(keys.Last(), strPath); break;
+      case Walk::AtValue: read = QueryText(keys.Last(), strPath, strValue); break;
     }
   }
   if (strValue == kNullString) strValue = CString();
+  return read ? TRUE : FALSE;
 }
 
 void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) {

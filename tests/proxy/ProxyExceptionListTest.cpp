@@ -180,4 +180,33 @@ TEST_F(ProxyOverrideTest, SetThenRemoveKeepsTheUsersListWhole) {
   }
 }
 
+#ifndef _WIN32
+// Writing back a list that was never read would drop the user's entries.
+TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsLeftAlone) {
+  const struct {
+    const char* function;
+    int nth;
+  } failures[] = {
+      {"RegOpenKeyExA", 1},    {"RegCreateKeyExA", 1},  {"RegCreateKeyExA", 4},
+      {"RegQueryValueExA", 1}, {"RegQueryValueExA", 2},
+  };
+  const std::string list = LongList(300);  // read in a second query
+  for (const auto& failure : failures) {
+    for (const Current& value : {Current(list), Current(J + ";" + list)}) {
+      SetOverride(value);
+      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      ProxyExceptionList loaded;
+      EXPECT_FALSE(loaded.Load()) << failure.function << " " << failure.nth;
+      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      AddProxyExceptionSet();
+      EXPECT_EQ(Override(), Sz(*value)) << "Set, " << failure.function << " " << failure.nth;
+      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      RemoveProxyExceptionSet();
+      native::ClearFailure();
+      EXPECT_EQ(Override(), Sz(*value)) << "Remove settings, " << failure.function << " " << failure.nth;
+    }
+  }
+}
+#endif
+
 }  // namespace

@@ -16,6 +16,11 @@ class RegStringValueTest : public RegistryTest {
     CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
     return std::string(value.View());
   }
+  // Whether a read had the value.
+  static BOOL Had(const std::string& path) {
+    CString value;
+    return CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
+  }
   static void Write(const std::string& path, const std::string& text) {
     CRegStringValue(HKEY_CURRENT_USER, CString(path)).Write(CString(text));
   }
@@ -69,6 +74,7 @@ TEST_F(RegStringValueTest, DataIsTakenUpToItsFirstNulOrItsSize) {
 TEST_F(RegStringValueTest, MissingValueReadsEmptyAndIsNotCreated) {
   CreateKey(m_key);
   EXPECT_EQ(Read(m_path, "caller"), "");
+  EXPECT_TRUE(Had(m_path));
   EXPECT_EQ(Value(m_key, "v"), std::nullopt);
 }
 
@@ -93,6 +99,7 @@ TEST_F(RegStringValueTest, UnusablePathsCreateNothing) {
     EXPECT_FALSE(KeyExists(kTopScratch)) << c.path;
     EXPECT_EQ(Read(c.path, "caller"), c.read) << c.path;
     EXPECT_EQ(Read(c.path, "--NULLSTRING--"), "") << c.path;
+    EXPECT_FALSE(Had(c.path)) << c.path;
     EXPECT_FALSE(KeyExists(kTopScratch)) << c.path;
   }
 }
@@ -114,6 +121,7 @@ TEST_F(RegStringValueTest, PathNamesItsLastKeyAndValue) {
     Write(c.path, "text");
     EXPECT_EQ(Value(c.key, c.name.c_str()), Sz("text")) << c.path;
     EXPECT_EQ(Read(c.path), "text") << c.path;
+    EXPECT_TRUE(Had(c.path)) << c.path;
   }
 }
 
@@ -121,6 +129,7 @@ TEST_F(RegStringValueTest, KeyNameTheRegistryRefusesEndsTheWalk) {
   const std::string path = m_key + "\\" + std::string(300, 'k') + "\\v";
   Write(path, "text");
   EXPECT_EQ(Read(path, "caller"), "caller");
+  EXPECT_FALSE(Had(path));
   EXPECT_TRUE(KeyExists(m_key));
 }
 
@@ -131,10 +140,11 @@ TEST_F(RegStringValueTest, FailingCallLeavesTheValueAndClosesEveryKey) {
     int nth;
     const char* stored;  // after writing "new"
     const char* read;    // with "caller" passed in
+    BOOL had;
   } cases[] = {
-      {"RegOpenKeyExA", 1, "old", "caller"},   {"RegCreateKeyExA", 1, "old", "caller"},
-      {"RegCreateKeyExA", 2, "old", "caller"}, {"RegSetValueExA", 1, "old", "old"},
-      {"RegQueryValueExA", 1, "new", ""},
+      {"RegOpenKeyExA", 1, "old", "caller", FALSE},   {"RegCreateKeyExA", 1, "old", "caller", FALSE},
+      {"RegCreateKeyExA", 2, "old", "caller", FALSE}, {"RegSetValueExA", 1, "old", "old", TRUE},
+      {"RegQueryValueExA", 1, "new", "", FALSE},
   };
   for (const auto& c : cases) {
     SetValue(m_key, "v", Sz("old"));
@@ -144,6 +154,8 @@ TEST_F(RegStringValueTest, FailingCallLeavesTheValueAndClosesEveryKey) {
     EXPECT_EQ(Value(m_key, "v"), Sz(c.stored)) << c.function << " " << c.nth;
     native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Read(m_path, "caller"), c.read) << c.function << " " << c.nth;
+    native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Had(m_path), c.had) << c.function << " " << c.nth;
     native::ClearFailure();
     EXPECT_EQ(native::OpenKeyCount(), 0) << c.function << " " << c.nth;
   }
