@@ -42,6 +42,7 @@ class CHostsFile {
   static void ParseLine(HostsLine& line);
 
   const CString& GetPath() const { return m_path; }
+  // The lines' texts view the editor's own: valid while it lives and until the next ReadAll.
   const std::vector<HostsLine>& GetLines() const { return m_lines; }
 
  private:
