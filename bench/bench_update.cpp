@@ -21,6 +21,7 @@
 #include <string>
 
 #include "HostsFile.h"
+#include "HostsUpdate.h"
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
 #include "StdioFile.h"
@@ -151,15 +152,6 @@ const std::string& BlocklistWithManaged(int count) {
   return text;
 }
 
-void HostsUpdate(bool set) {
-  CHostsFile editor(TRUE);
-  editor.ReadAll();
-  set ? editor.AddMissing() : editor.MarkManaged();
-  editor.Recreate(TRUE);
-  editor.WriteAll();
-  editor.Commit();
-}
-
 // The plain copy; with `flush`, also flushed to disk before the close, as
 // an update is before it replaces the hosts file.
 void StreamCopy(bool flush) {
@@ -225,11 +217,12 @@ void HostsBenchmark(benchmark::State& state, const char* what, const std::string
 }
 
 void BM_HostsSet(benchmark::State& state) {
-  HostsBenchmark(state, "Set", Blocklist(static_cast<int>(state.range(0))), [] { HostsUpdate(true); });
+  HostsBenchmark(state, "Set", Blocklist(static_cast<int>(state.range(0))), [] { UpdateHostsFile(true); });
 }
 
 void BM_HostsRemove(benchmark::State& state) {
-  HostsBenchmark(state, "Remove", BlocklistWithManaged(static_cast<int>(state.range(0))), [] { HostsUpdate(false); });
+  HostsBenchmark(state, "Remove", BlocklistWithManaged(static_cast<int>(state.range(0))),
+                 [] { UpdateHostsFile(false); });
 }
 
 void BM_StreamCopy(benchmark::State& state) {

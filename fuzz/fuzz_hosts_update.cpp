@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "HostsFile.h"
+#include "HostsUpdate.h"
 #include "ManagedHosts.h"
 #include "Reference.h"
 
@@ -126,12 +127,7 @@ std::string Update(bool set, int expectedLines) {
 void CheckRefused(const std::string& bytes, bool set) {
   bool raised = false;
   try {
-    CHostsFile editor(TRUE);
-    editor.ReadAll();
-    set ? editor.AddMissing() : editor.MarkManaged();
-    editor.Recreate(TRUE);
-    editor.WriteAll();
-    editor.Commit();
+    UpdateHostsFile(set);
   } catch (const CFileException&) {
     raised = true;
   }

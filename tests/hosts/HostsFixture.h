@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HostsFile.h"
+#include "HostsUpdate.h"
 #include "ManagedHosts.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -61,12 +62,7 @@ class HostsFileTest : public ::testing::Test {
 
   // Set or Remove settings, start to commit, on one editor.
   std::string Update(bool set) {
-    CHostsFile editor(TRUE);
-    editor.ReadAll();
-    set ? editor.AddMissing() : editor.MarkManaged();
-    editor.Recreate(TRUE);
-    editor.WriteAll();
-    editor.Commit();
+    UpdateHostsFile(set);
     return Hosts();
   }
   std::string Set() { return Update(true); }
