@@ -16,7 +16,7 @@
 //   gone            wait until the dialog has closed
 //   proxy?          "proxy VALUE" or "proxy <missing>"
 //   proxyraw?       "proxyraw TYPE HEX": the value exactly as held, or "proxyraw <missing>"
-//   proxy=TEXT      set ProxyOverride; "proxy-" deletes it
+//   proxy=TEXT      set ProxyOverride; "proxy-" deletes it; "proxy#N" stores the number N (REG_DWORD)
 //   lock            hold the hosts file open without sharing until the end
 //   hold            hold the hosts file open for reading, sharing everything, until the end
 //   helpwatch       stand in for the help viewer from now on
@@ -133,6 +133,9 @@ void Proxy(const std::string& command) {
     }
   } else if (command == "proxy-") {
     RegDeleteValueA(key, "ProxyOverride");
+  } else if (command.rfind("proxy#", 0) == 0) {
+    const DWORD number = std::strtoul(command.c_str() + 6, nullptr, 10);
+    RegSetValueExA(key, "ProxyOverride", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
   } else {
     const std::string value = command.substr(6);
     RegSetValueExA(key, "ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),

@@ -185,6 +185,21 @@ def test_blocked_replace_puts_the_proxy_list_back(s):
     expect(s.proxy_raw() == proxy, f"proxy unchanged: {s.proxy_raw()} after {proxy}")
 
 
+def test_unreadable_proxy_list_is_told_at_opening(s):
+    # A number where the list should be: neither action can be offered.
+    s.drive("proxy#1")
+    s.set_hosts(ORIGINAL_HOSTS)
+    proxy = s.proxy_raw()
+    with s.running(EXIT_FAILED):
+        box, icon, state = s.drive("wait", "box", "icon", "ok", "state", "click:2", "gone")[:3]
+        text = box[len("box "):].split("|")[1]
+        expect("ProxyOverride" in text and text.startswith("HKEY_CURRENT_USER\\"), text)
+        expect(icon == "icon stop", icon)
+        expect(state.startswith("state set=0 remove=0 "), state)
+    expect(s.hosts() == ORIGINAL_HOSTS, "hosts unchanged")
+    expect(s.proxy_raw() == proxy, "proxy unchanged")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -207,7 +222,8 @@ def main():
     xvfb = ensure_display()
     session = Session(args)
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
-             test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back]
+             test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
+             test_unreadable_proxy_list_is_told_at_opening]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]
