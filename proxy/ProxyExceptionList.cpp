@@ -2,28 +2,35 @@
 
 #include <algorithm>
 
+#include "DesktopUser.h"
+#include "InternetSettings.h"
 #include "ManagedHosts.h"
 
 namespace {
-
-CRegStringValue ProxyOverride() { return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH); }
 
 bool IsProxyException(const CString& entry) {
   return std::any_of(kProxyExceptions.begin(), kProxyExceptions.end(),
                      [&](const char* exception) { return entry.CompareNoCase(exception) == 0; });
 }
 
-ProxyExceptionList Loaded() {
+ProxyExceptionList Loaded(const CRegStringValue& value) {
   ProxyExceptionList list;
-  list.Load();
+  list.Load(value);
   return list;
 }
 
 }  // namespace
 
-void ProxyExceptionList::Load() {
+CRegStringValue ProxyOverride() {
+  // The first component, the user's hive, is only opened: one that is not
+  // loaded is a value that cannot be read.
+  if (const auto sid = OtherDesktopUserSid()) return CRegStringValue(HKEY_USERS, *sid + "\\" + PROXY_OVERRIDE_PATH);
+  return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
+}
+
+void ProxyExceptionList::Load(const CRegStringValue& from) {
   CString value;
-  ProxyOverride().Read(value, &m_stored);
+  from.Read(value, &m_stored);
   value.Trim();
   m_entries.clear();
   int start = 0;
@@ -39,18 +46,20 @@ BOOL ProxyExceptionList::ContainsWildcard() const {
 }
 
 ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet() {
-  const ProxyExceptionList list = Loaded();
-  if (list.ContainsWildcard()) return {list, std::nullopt};
+  CRegStringValue target = ProxyOverride();
+  const ProxyExceptionList list = Loaded(target);
+  if (list.ContainsWildcard()) return {std::move(target), list, std::nullopt};
   CString value = ProxyExceptionsJoined();
   for (int i = 0; i < list.GetEntryCount(); ++i) {
     value += ';';
     value += list.GetEntry(i);
   }
-  return {list, value};
+  return {std::move(target), list, value};
 }
 
 ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet() {
-  const ProxyExceptionList list = Loaded();
+  CRegStringValue target = ProxyOverride();
+  const ProxyExceptionList list = Loaded(target);
   CString value;
   bool first = true;
   for (int i = 0; i < list.GetEntryCount(); ++i) {
@@ -59,13 +68,17 @@ ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet() {
     value += list.GetEntry(i);
     first = false;
   }
-  return {list, value};
+  return {std::move(target), list, value};
 }
 
 void ProxyOverrideChange::Write() const {
-  if (m_value) ProxyOverride().Write(*m_value);
+  if (!m_value) return;
+  m_target.Write(*m_value);
+  NotifyInternetSettingsChanged();
 }
 
 void ProxyOverrideChange::Undo() const {
-  if (m_value) ProxyOverride().Restore(m_before);
+  if (!m_value) return;
+  m_target.Restore(m_before);
+  NotifyInternetSettingsChanged();
 }

@@ -16,13 +16,17 @@
 inline constexpr const char* PROXY_OVERRIDE_PATH =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride";
 
+// The value of the user signed in at the desktop: under HKEY_CURRENT_USER
+// when that is the process's own user, else in their hive under HKEY_USERS.
+CRegStringValue ProxyOverride();
+
 class ProxyExceptionList {
  public:
   // Reads the value, drops white space at its two ends and splits it at
   // every ";". Entries are kept as they are, empty ones too, so joining them
   // with ";" gives back the trimmed value; an empty value is one empty entry.
   // Raises CRegistryException when the value cannot be read.
-  void Load();
+  void Load(const CRegStringValue& value = ProxyOverride());
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
@@ -50,15 +54,17 @@ class ProxyOverrideChange {
   // written back in its order, also when nothing changed or nothing is left.
   static ProxyOverrideChange RemoveProxyExceptionSet();
 
-  // Each raises CRegistryException when the registry refuses.
+  // Each raises CRegistryException when the registry refuses, and tells
+  // running programs when the value has changed.
   void Write() const;
   // Puts the value back as it was stored when the change was made.
   void Undo() const;
 
  private:
-  ProxyOverrideChange(const ProxyExceptionList& list, std::optional<CString> value)
-      : m_before(list.GetStored()), m_value(std::move(value)) {}
+  ProxyOverrideChange(CRegStringValue target, const ProxyExceptionList& list, std::optional<CString> value)
+      : m_target(std::move(target)), m_before(list.GetStored()), m_value(std::move(value)) {}
 
+  CRegStringValue m_target;  // the value read, and the one written and put back
   RegStoredValue m_before;
   std::optional<CString> m_value;  // nothing: nothing to write
 };

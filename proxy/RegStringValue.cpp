@@ -113,6 +113,7 @@ WideText StoredText(const RegStoredValue& stored) {
 const char* RootName(HKEY root) {
   if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
   if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+  if (root == HKEY_USERS) return "HKEY_USERS";
   return "";
 }
 

@@ -36,7 +36,9 @@ struct OpenKey {
 std::map<HKEY, std::shared_ptr<Key>> g_roots;
 std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
 
-bool IsPredefined(HKEY handle) { return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE; }
+bool IsPredefined(HKEY handle) {
+  return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE || handle == HKEY_USERS;
+}
 
 // ASCII letters in lower case; a double-byte character is kept whole, so its
 // trail byte never folds.

@@ -209,6 +209,71 @@ TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
     }
   }
 }
+
+// An administrator elevating the tool on a standard user's desktop: the
+// list read, written and named is that user's, in their hive.
+TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
+  const std::string other = "S-1-5-21-1001";
+  const CRegStringValue own(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
+  const CRegStringValue others(HKEY_USERS, CString(other + "\\" + PROXY_OVERRIDE_PATH));
+  const struct {
+    const char* desktop;  // nothing: no shell window
+    bool othersHive;      // the list is the other user's
+    bool hiveLoaded;
+  } cases[] = {
+      {"S-1-5-21-500", false, true},
+      {nullptr, false, true},
+      {"S-1-5-21-1001", true, true},
+      {"S-1-5-21-1001", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.desktop ? c.desktop : "no desktop") + (c.hiveLoaded ? "" : ", hive not loaded"));
+    RegDeleteTreeA(HKEY_USERS, other.c_str());
+    if (c.hiveLoaded) {
+      HKEY key = nullptr;
+      RegCreateKeyExA(HKEY_USERS, (other + "\\Software").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr);
+      RegCloseKey(key);
+    }
+    SetOverride("a.test");
+    native::SetUsers("S-1-5-21-500", c.desktop);
+    const CRegStringValue& target = c.othersHive ? others : own;
+    EXPECT_EQ(ProxyOverride().GetName(), target.GetName());
+    if (!c.hiveLoaded) {
+      EXPECT_THROW(Set(), CRegistryException);
+      continue;
+    }
+    Set();
+    CString text;
+    target.Read(text);
+    EXPECT_EQ(text, CString(J + (c.othersHive ? ";" : ";a.test")));
+    EXPECT_EQ(Override(), Sz(c.othersHive ? "a.test" : J + ";a.test")) << "the process's own list";
+  }
+  native::SetUsers("S-1-5-21-1000", "S-1-5-21-1000");
+}
+
+// Running programs are told once the value has changed, and only then.
+TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
+  const std::vector<DWORD> told = {39, 37};  // settings changed, then refresh
+  SetOverride("a.test");
+  native::TakeInternetOptions();
+  const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet();
+  EXPECT_TRUE(native::TakeInternetOptions().empty()) << "told before the write";
+  set.Write();
+  EXPECT_EQ(native::TakeInternetOptions(), told);
+  set.Undo();
+  EXPECT_EQ(native::TakeInternetOptions(), told);
+  SetOverride(W);
+  Set();  // the wildcard is there: nothing written
+  EXPECT_TRUE(native::TakeInternetOptions().empty());
+  SetOverride("a.test");
+  native::InjectFailure("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(Set(), CRegistryException);
+  EXPECT_TRUE(native::TakeInternetOptions(false).empty()) << "told of a refused write";
+  Set();  // without the library: written all the same
+  EXPECT_EQ(Override(), Sz(J + ";a.test"));
+  EXPECT_TRUE(native::TakeInternetOptions(true).empty());
+}
 #endif
 
 // A change made and taken back leaves the value as it was held.

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace native {
 
 // What GetVersion, GetSystemDirectoryA and GetWindowsDirectoryA report.
@@ -28,5 +30,16 @@ namespace native {
 int OpenKeyCount();
 // Empties the in-memory registry and drops every open key handle.
 void ResetRegistry();
+
+}  // namespace native
+
+namespace native {
+
+// Whose the process is and who is signed in at the desktop, as SIDs in
+// text form; no desktop user: there is no shell window.
+void SetUsers(const char* processUser, const char* desktopUser);
+// The options the tool handed to the internet settings since the last call,
+// in order; with `present` false the library is missing from then on.
+std::vector<DWORD> TakeInternetOptions(bool present = true);
 
 }  // namespace native

@@ -16,6 +16,7 @@ typedef BYTE* LPBYTE;
 
 #define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000001))))
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000002))))
+#define HKEY_USERS (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000003))))
 
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_KEY_DELETED 1018L

@@ -37,6 +37,9 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
@@ -110,3 +113,4 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
                         LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 #include "native_registry.h"
+#include "native_session.h"

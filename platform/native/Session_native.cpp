@@ -1,0 +1,123 @@
+// Who runs the process and who is signed in at the desktop, and the
+// internet settings library loaded at run time, for the native build.
+#include <native_hooks.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A SID is held as its text form; the handles stand for the two processes.
+std::string g_processUser = "S-1-5-21-1000";
+std::string g_desktopUser = "S-1-5-21-1000";
+bool g_hasDesktop = true;
+bool g_hasInternetLibrary = true;
+std::vector<DWORD> g_internetOptions;
+
+constexpr DWORD kShellProcessId = 200;
+char g_ownProcess;
+char g_shellProcess;
+char g_ownToken;
+char g_shellToken;
+char g_shellWindow;
+char g_internetLibrary;
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// The stand-in of the library's one call the tool makes.
+BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
+  g_internetOptions.push_back(option);
+  return TRUE;
+}
+
+}  // namespace
+
+namespace native {
+
+void SetUsers(const char* processUser, const char* desktopUser) {
+  g_processUser = processUser;
+  g_hasDesktop = desktopUser != nullptr;
+  g_desktopUser = desktopUser ? desktopUser : "";
+}
+
+std::vector<DWORD> TakeInternetOptions(bool present) {
+  g_hasInternetLibrary = present;
+  return std::exchange(g_internetOptions, {});
+}
+
+}  // namespace native
+
+HWND GetShellWindow() { return g_hasDesktop ? reinterpret_cast<HWND>(&g_shellWindow) : nullptr; }
+
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
+  if (window != reinterpret_cast<HWND>(&g_shellWindow)) return 0;
+  if (processId) *processId = kShellProcessId;
+  return 1;
+}
+
+HANDLE GetCurrentProcess() { return &g_ownProcess; }
+
+HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
+  if (!(access & (PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION)))
+    return Fail(ERROR_ACCESS_DENIED), nullptr;
+  if (processId == kShellProcessId && g_hasDesktop) return &g_shellProcess;
+  return Fail(ERROR_INVALID_PARAMETER), nullptr;
+}
+
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+  if (!(access & TOKEN_QUERY)) return Fail(ERROR_ACCESS_DENIED);
+  if (process == &g_ownProcess) {
+    *token = &g_ownToken;
+  } else if (process == &g_shellProcess) {
+    *token = &g_shellToken;
+  } else {
+    return Fail(ERROR_INVALID_HANDLE);
+  }
+  return TRUE;
+}
+
+// The record, with the SID's text right after it in the caller's buffer.
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD length,
+                         LPDWORD returnLength) {
+  if (kind != TokenUser || (token != &g_ownToken && token != &g_shellToken)) return Fail(ERROR_INVALID_PARAMETER);
+  const std::string& sid = token == &g_ownToken ? g_processUser : g_desktopUser;
+  const DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size() + 1);
+  if (returnLength) *returnLength = needed;
+  if (information == nullptr || length < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  auto* user = static_cast<TOKEN_USER*>(information);
+  char* text = static_cast<char*>(information) + sizeof(TOKEN_USER);
+  std::memcpy(text, sid.c_str(), sid.size() + 1);
+  user->User = {text, 0};
+  return TRUE;
+}
+
+BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text) {
+  if (sid == nullptr || text == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  *text = strdup(static_cast<const char*>(sid));
+  return TRUE;
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+  std::free(memory);
+  return nullptr;
+}
+
+HMODULE LoadLibraryA(LPCSTR name) {
+  if (!g_hasInternetLibrary || strcasecmp(name, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+  return reinterpret_cast<HMODULE>(&g_internetLibrary);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  if (module != reinterpret_cast<HMODULE>(&g_internetLibrary) || std::strcmp(name, "InternetSetOptionA") != 0)
+    return Fail(ERROR_PROC_NOT_FOUND), nullptr;
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&InternetSetOptionA));
+}
+
+BOOL FreeLibrary(HMODULE) { return TRUE; }

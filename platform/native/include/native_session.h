@@ -1,0 +1,41 @@
+// Calls of KERNEL32, ADVAPI32 and USER32 for the native build that tell who
+// is signed in at the desktop and who runs the process, and load a library
+// at run time. One desktop, one process: the tests say whose they are.
+// Included by the stand-in windows.h.
+#pragma once
+
+struct HWND__;     // NOLINT(bugprone-reserved-identifier): the SDK's name
+struct HMODULE__;  // NOLINT(bugprone-reserved-identifier)
+typedef HWND__* HWND;
+typedef HMODULE__* HMODULE;
+typedef HANDLE* PHANDLE;
+typedef void* PSID;
+typedef void* HLOCAL;
+typedef intptr_t (*FARPROC)();
+
+#define PROCESS_QUERY_INFORMATION 0x0400u
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000u
+#define TOKEN_QUERY 0x0008u
+
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;  // NOLINT
+typedef struct _SID_AND_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier)
+  PSID Sid;
+  DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_USER {  // NOLINT(bugprone-reserved-identifier)
+  SID_AND_ATTRIBUTES User;
+} TOKEN_USER;
+
+HWND GetShellWindow();
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
+HANDLE GetCurrentProcess();
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD length,
+                         LPDWORD returnLength);
+BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
+HLOCAL LocalFree(HLOCAL memory);
+
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
