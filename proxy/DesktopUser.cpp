@@ -23,7 +23,7 @@ CString TokenUserSid(HANDLE process) {
   if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
   LPSTR text = nullptr;
   if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-  const CString sid(text);
+  CString sid(text);
   LocalFree(text);
   return sid;
 }
