@@ -1,5 +1,6 @@
 #include "HostsFile.h"
 
+#include "FileReplace.h"
 #include "ManagedHosts.h"
 
 #include <algorithm>
@@ -10,10 +11,11 @@
 namespace {
 
 // Antivirus programs and editors hold a file open for a moment: the replace
-// is refused with a sharing violation or, when they share deletion, with
-// access denied.
+// is refused with a sharing violation, access denied, or the old file that
+// cannot be removed.
 constexpr int kMoveAttempts = 5;
 constexpr DWORD kMoveRetryDelayMs = 200;
+constexpr DWORD kOldFileNotRemoved = 1175;  // ERROR_UNABLE_TO_REMOVE_REPLACED
 constexpr char kHostsFileName[] = "\\Hosts";
 
 // Row of the managed host named `hostName`, or -1. Lengths first: most
@@ -78,6 +80,12 @@ void CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
 void CHostsFile::Open() {
   if (!m_file.Open(m_path, CStdioFile::modeEditShared, &m_fileError)) throw m_fileError;
   m_created = m_file.WasCreated();
+  m_target = FinalPath(m_path);
+  // Locked by an administrator: left alone, on every system alike (one that
+  // lets its administrators write read-only files too).
+  const DWORD attributes = GetFileAttributesA(m_target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    RaiseOsError(ERROR_ACCESS_DENIED);
 }
 
 void CHostsFile::Close() { m_file.Close(); }
@@ -123,7 +131,7 @@ void CHostsFile::MarkManaged() {
 
 void CHostsFile::Recreate() {
   Close();
-  const CString folder = m_path.Left(m_path.GetLength() - static_cast<int>(sizeof kHostsFileName - 1));
+  const CString folder = m_target.Left(m_target.ReverseFindOneOf("\\/"));
   char newPath[MAX_PATH] = {};
   if (GetTempFileNameA(folder, "hst", 0, newPath) == 0) RaiseOsError(GetLastError());
   m_newPath = newPath;
@@ -149,10 +157,11 @@ void CHostsFile::WriteAll() {
 }
 
 void CHostsFile::Commit() {
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  for (int attempt = 1; !MoveFileExA(m_newPath, m_path, flags); ++attempt) {
-    const DWORD error = GetLastError();
-    const bool heldByAnother = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+  for (int attempt = 1;; ++attempt) {
+    const DWORD error = ReplaceFileKeepingIt(m_target, m_newPath);
+    if (error == ERROR_SUCCESS) break;
+    const bool heldByAnother =
+        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == kOldFileNotRemoved;
     if (!heldByAnother || attempt == kMoveAttempts) RaiseOsError(error);
     Sleep(kMoveRetryDelayMs);
   }

@@ -1,7 +1,9 @@
 // Editor of the operating system's hosts file. Reads every line, adds the
 // managed hosts the file lacks or drops the lines that carry them, and
 // replaces the file in one step with the kept lines: the hosts file is
-// either left byte for byte as it was or holds the whole new content.
+// either left byte for byte as it was or holds the whole new content, and
+// keeps its attributes and security. A read-only hosts file is refused, and
+// one that is a symbolic link is updated where it leads.
 #pragma once
 
 #include <windows.h>
@@ -60,6 +62,7 @@ class CHostsFile {
   std::string m_text;  // the file's text as read: the lines read are views of it
   std::vector<HostsLine> m_lines;
   CString m_path;
+  CString m_target;  // the file m_path leads to, through a symbolic link where there is one
   CStdioFile m_file;
   CFileException m_fileError;
   bool m_created = false;  // the open made the hosts file

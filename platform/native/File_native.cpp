@@ -1,6 +1,6 @@
 // File calls of KERNEL32 over POSIX, with the Windows rules the tool meets:
-// "\" separators, share modes between open handles, the read-only attribute,
-// and Windows error codes.
+// "\" separators, share modes between open handles, attributes (read-only
+// enforced), symbolic links followed, and Windows error codes.
 #include <native_hooks.h>
 
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,7 +24,7 @@ struct OpenFile {
 };
 
 std::set<OpenFile*> g_open;
-std::set<std::string> g_readOnly;
+std::map<std::string, DWORD> g_attributes;  // by path; FILE_ATTRIBUTE_NORMAL when absent
 unsigned g_tempCounter = 0;
 
 std::string PosixPath(LPCSTR name) {
@@ -41,6 +42,22 @@ bool IsDirectory(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
+}
+
+bool IsReadOnly(const std::string& path) {
+  const auto found = g_attributes.find(path);
+  return found != g_attributes.end() && (found->second & FILE_ATTRIBUTE_READONLY);
+}
+
+// A file renamed takes its attributes along; one replaced loses its own.
+void MoveAttributes(const std::string& from, const std::string& to) {
+  const auto found = g_attributes.find(from);
+  if (found == g_attributes.end()) {
+    g_attributes.erase(to);
+    return;
+  }
+  g_attributes[to] = found->second;
+  g_attributes.erase(found);
 }
 
 BOOL Fail(DWORD error) {
@@ -117,13 +134,12 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
   const std::string path = PosixPath(name);
   const bool existed = Exists(path);
   if (IsDirectory(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-  if (existed && (access & GENERIC_WRITE) && g_readOnly.count(path))
-    return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+  if (existed && (access & GENERIC_WRITE) && IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
   if (existed && ConflictsWithOpenHandles(path, access, share))
     return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
   const int fd = open(path.c_str(), OpenFlags(access, creation) | O_CLOEXEC, 0644);
   if (fd < 0) return Fail(ErrorFromErrno(errno, path)), INVALID_HANDLE_VALUE;
-  if (!existed) g_readOnly.erase(path);
+  if (!existed) g_attributes.erase(path);
   auto* file = new OpenFile{fd, path, access, share};
   g_open.insert(file);
   const bool reportsExisting = creation == OPEN_ALWAYS || creation == CREATE_ALWAYS;
@@ -199,7 +215,7 @@ BOOL CloseHandle(HANDLE handle) {
 BOOL DeleteFileA(LPCSTR name) {
   if (native::ShouldFail("DeleteFileA")) return FALSE;
   const std::string path = PosixPath(name);
-  if (IsDirectory(path) || g_readOnly.count(path)) return Fail(ERROR_ACCESS_DENIED);
+  if (IsDirectory(path) || IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED);
   if (HeldWithoutDeleteSharing(path)) return Fail(ERROR_SHARING_VIOLATION);
   if (unlink(path.c_str()) != 0) return Fail(ErrorFromErrno(errno, path));
   return TRUE;
@@ -212,16 +228,13 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
   if (!Exists(from)) return Fail(ErrorFromErrno(ENOENT, from));
   if (Exists(to)) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
-    if (IsDirectory(to) || g_readOnly.count(to)) return Fail(ERROR_ACCESS_DENIED);
+    if (IsDirectory(to) || IsReadOnly(to)) return Fail(ERROR_ACCESS_DENIED);
   }
   if (HeldWithoutDeleteSharing(from) || HeldWithoutDeleteSharing(to)) return Fail(ERROR_SHARING_VIOLATION);
   // A file that is open, even by a reader that shares deletion, is not replaced.
   if (Held(to)) return Fail(ERROR_ACCESS_DENIED);
   if (rename(from.c_str(), to.c_str()) != 0) return Fail(ErrorFromErrno(errno, to));
-  if (g_readOnly.erase(from))
-    g_readOnly.insert(to);
-  else
-    g_readOnly.erase(to);
+  MoveAttributes(from, to);
   return TRUE;
 }
 
@@ -252,15 +265,55 @@ DWORD GetFileAttributesA(LPCSTR name) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return Fail(ErrorFromErrno(errno, path)), INVALID_FILE_ATTRIBUTES;
   if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-  return g_readOnly.count(path) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+  const auto found = g_attributes.find(path);
+  return found == g_attributes.end() ? FILE_ATTRIBUTE_NORMAL : found->second;
 }
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
   const std::string path = PosixPath(name);
   if (!Exists(path)) return Fail(ErrorFromErrno(ENOENT, path));
-  if (attributes & FILE_ATTRIBUTE_READONLY)
-    g_readOnly.insert(path);
+  if (attributes == FILE_ATTRIBUTE_NORMAL)
+    g_attributes.erase(path);
   else
-    g_readOnly.erase(path);
+    g_attributes[path] = attributes & ~FILE_ATTRIBUTE_NORMAL;
   return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFileExA(existing, target, 0); }
+
+// With a backup name, as the tool calls it: the old file goes to the backup,
+// the new one takes its name and its attributes.
+BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD, LPVOID, LPVOID) {
+  const std::string to = PosixPath(replaced);
+  const std::string from = PosixPath(replacement);
+  const std::string aside = backup ? PosixPath(backup) : std::string();
+  if (native::ShouldFail("ReplaceFileA")) {
+    // This failure leaves the old file under the backup's name.
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && backup) rename(to.c_str(), aside.c_str());
+    return FALSE;
+  }
+  if (!Exists(to) || !Exists(from)) return Fail(ERROR_FILE_NOT_FOUND);
+  if (IsReadOnly(to)) return Fail(ERROR_ACCESS_DENIED);
+  if (HeldWithoutDeleteSharing(to) || HeldWithoutDeleteSharing(from)) return Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
+  const auto kept = g_attributes.find(to);
+  const DWORD attributes = kept == g_attributes.end() ? FILE_ATTRIBUTE_NORMAL : kept->second;
+  if (backup && rename(to.c_str(), aside.c_str()) != 0) return Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
+  if (rename(from.c_str(), to.c_str()) != 0) return Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+  g_attributes.erase(from);
+  SetFileAttributesA(replaced, attributes);
+  return TRUE;
+}
+
+// "\\?\" and the path of the file itself, symbolic links followed.
+DWORD GetFinalPathNameByHandleA(HANDLE handle, LPSTR path, DWORD size, DWORD) {
+  OpenFile* file = FromHandle(handle);
+  char* real = file ? realpath(file->path.c_str(), nullptr) : nullptr;
+  if (real == nullptr) return Fail(ERROR_INVALID_HANDLE), 0;
+  std::string final = std::string("\\\\?\\") + real;
+  std::free(real);
+  for (char& c : final)
+    if (c == '/') c = '\\';
+  if (size <= final.size()) return static_cast<DWORD>(final.size() + 1);
+  std::snprintf(path, size, "%s", final.c_str());
+  return static_cast<DWORD>(final.size());
 }

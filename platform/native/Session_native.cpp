@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,8 @@ char g_ownToken;
 char g_shellToken;
 char g_shellWindow;
 char g_internetLibrary;
+char g_kernel;
+std::set<std::string> g_hiddenExports;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -50,6 +53,13 @@ void SetUsers(const char* processUser, const char* desktopUser) {
 std::vector<DWORD> TakeInternetOptions(bool present) {
   g_hasInternetLibrary = present;
   return std::exchange(g_internetOptions, {});
+}
+
+void HideExport(const char* name) {
+  if (name)
+    g_hiddenExports.insert(name);
+  else
+    g_hiddenExports.clear();
 }
 
 }  // namespace native
@@ -114,10 +124,22 @@ HMODULE LoadLibraryA(LPCSTR name) {
   return reinterpret_cast<HMODULE>(&g_internetLibrary);
 }
 
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (name == nullptr || strcasecmp(name, "kernel32.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+  return reinterpret_cast<HMODULE>(&g_kernel);
+}
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
-  if (module != reinterpret_cast<HMODULE>(&g_internetLibrary) || std::strcmp(name, "InternetSetOptionA") != 0)
-    return Fail(ERROR_PROC_NOT_FOUND), nullptr;
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&InternetSetOptionA));
+  void (*found)() = nullptr;
+  if (module == reinterpret_cast<HMODULE>(&g_internetLibrary) && std::strcmp(name, "InternetSetOptionA") == 0) {
+    found = reinterpret_cast<void (*)()>(&InternetSetOptionA);
+  } else if (module == reinterpret_cast<HMODULE>(&g_kernel) && !g_hiddenExports.count(name)) {
+    if (std::strcmp(name, "ReplaceFileA") == 0) found = reinterpret_cast<void (*)()>(&ReplaceFileA);
+    if (std::strcmp(name, "GetFinalPathNameByHandleA") == 0)
+      found = reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA);
+  }
+  if (found == nullptr) return Fail(ERROR_PROC_NOT_FOUND), nullptr;
+  return reinterpret_cast<FARPROC>(found);
 }
 
 BOOL FreeLibrary(HMODULE) { return TRUE; }

@@ -18,9 +18,11 @@
 //   proxyraw?       "proxyraw TYPE HEX": the value exactly as held, or "proxyraw <missing>"
 //   proxy=TEXT      set ProxyOverride; "proxy-" deletes it; "proxy#N" stores the number N (REG_DWORD)
 //   lock            hold the hosts file open without sharing until the end
-//   hold            hold the hosts file open for reading, sharing everything, until the end
+//   hold            hold the hosts file open for reading, sharing reading and writing, until the end
+//   attrs=HEX       set the hosts file's attributes through the system's own call
+//   attrs?          "attrs HEX": the hosts file's attributes
 //   helpwatch       stand in for the help viewer from now on
-//   help?           wait for a help request; "help COMMAND CONTEXT FILE"
+//   help?           wait for help requests; "help COMMAND CONTEXT FILE" for each
 //   joined          "joined TEXT": the proxy exceptions the tool puts in front
 #include <windows.h>
 
@@ -40,7 +42,7 @@ const DWORD kTimeoutMs = 20000;
 HWND g_dialog = nullptr;
 HWND g_box = nullptr;
 HANDLE g_lock = INVALID_HANDLE_VALUE;
-std::string g_helpRequest;
+std::vector<std::string> g_helpRequests;
 
 std::string Utf8(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -65,7 +67,9 @@ template <typename Probe>
 bool WaitFor(Probe probe, DWORD timeoutMs = kTimeoutMs) {
   for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
     if (probe()) return true;
-    Sleep(50);
+    // The help viewer's window answers the tool while we wait.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
   }
   return false;
 }
@@ -194,7 +198,7 @@ LRESULT CALLBACK HelpViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM
   wideFile.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, file, -1, wideFile.data(), MAX_PATH)));
   char line[64];
   std::snprintf(line, sizeof line, "help %u 0x%lX ", request->command, static_cast<unsigned long>(request->data));
-  g_helpRequest = line + Utf8(wideFile.c_str());
+  g_helpRequests.push_back(line + Utf8(wideFile.c_str()));
   return TRUE;
 }
 
@@ -207,14 +211,13 @@ void HelpWatch() {
     Fail("help viewer");
 }
 
-void HelpRequest() {
-  const bool arrived = WaitFor([] {
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-    return !g_helpRequest.empty();
-  });
-  if (!arrived) Fail("no help request");
-  std::printf("%s\n", g_helpRequest.c_str());
-  g_helpRequest.clear();
+// Every request so far, a line each, once the first has come and a moment
+// has passed for any other.
+void HelpRequests() {
+  if (!WaitFor([] { return !g_helpRequests.empty(); })) Fail("no help request");
+  WaitFor([] { return false; }, 500);
+  for (const std::string& request : g_helpRequests) std::printf("%s\n", request.c_str());
+  g_helpRequests.clear();
 }
 
 void ProxyRaw() {
@@ -234,11 +237,15 @@ void ProxyRaw() {
   RegCloseKey(key);
 }
 
-HANDLE OpenHosts(DWORD access, DWORD share, DWORD creation) {
+std::string HostsPath() {
   char path[MAX_PATH];
   GetSystemDirectoryA(path, MAX_PATH);
-  lstrcatA(path, "\\drivers\\etc\\Hosts");
-  const HANDLE file = CreateFileA(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return std::string(path) + "\\drivers\\etc\\Hosts";
+}
+
+HANDLE OpenHosts(DWORD access, DWORD share, DWORD creation) {
+  const HANDLE file =
+      CreateFileA(HostsPath().c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail("hosts file");
   return file;
 }
@@ -294,11 +301,15 @@ void Run(const std::string& command) {
   } else if (command == "lock") {
     g_lock = OpenHosts(GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
   } else if (command == "hold") {
-    g_lock = OpenHosts(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    g_lock = OpenHosts(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  } else if (command.rfind("attrs=", 0) == 0) {
+    if (!SetFileAttributesA(HostsPath().c_str(), std::strtoul(command.c_str() + 6, nullptr, 16))) Fail("attributes");
+  } else if (command == "attrs?") {
+    std::printf("attrs %lX\n", static_cast<unsigned long>(GetFileAttributesA(HostsPath().c_str())));
   } else if (command == "helpwatch") {
     HelpWatch();
   } else if (command == "help?") {
-    HelpRequest();
+    HelpRequests();
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

@@ -41,5 +41,8 @@ void SetUsers(const char* processUser, const char* desktopUser);
 // The options the tool handed to the internet settings since the last call,
 // in order; with `present` false the library is missing from then on.
 std::vector<DWORD> TakeInternetOptions(bool present = true);
+// A system without the KERNEL32 function `name` (GetProcAddress finds
+// nothing), as older systems are; null: every function there again.
+void HideExport(const char* name);
 
 }  // namespace native

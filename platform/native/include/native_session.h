@@ -36,6 +36,7 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID info
 BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
 HLOCAL LocalFree(HLOCAL memory);
 
+HMODULE GetModuleHandleA(LPCSTR name);
 HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);

@@ -51,6 +51,10 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_DISK_FULL 112L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
+#define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
+#define ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 1177L
 
 #define CP_ACP 0u
 
@@ -65,6 +69,9 @@ typedef const WCHAR* LPCWSTR;
 #define OPEN_ALWAYS 4u
 #define TRUNCATE_EXISTING 5u
 #define FILE_ATTRIBUTE_READONLY 0x1u
+#define FILE_ATTRIBUTE_HIDDEN 0x2u
+#define FILE_ATTRIBUTE_SYSTEM 0x4u
+#define FILE_ATTRIBUTE_ARCHIVE 0x20u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
@@ -99,6 +106,10 @@ BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR name);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+BOOL MoveFileA(LPCSTR existing, LPCSTR target);
+// Reached through GetProcAddress, as not every system has them.
+BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved);
+DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileName);
 DWORD GetFileAttributesA(LPCSTR name);
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes);

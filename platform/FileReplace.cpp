@@ -1,0 +1,97 @@
+#include "FileReplace.h"
+
+#include <string>
+
+#include "Handle.h"
+
+namespace {
+
+constexpr DWORD kUnableToMoveReplacement2 = 1177;  // the old file was left under the backup's name
+constexpr DWORD kCallNotImplemented = 120;         // the older family's MoveFileExA
+
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+using ReplaceFunction = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
+
+// A function of the system's own that not every system has: looked up when
+// needed, so that the executable still starts where it is missing.
+template <typename Function>
+Function SystemFunction(const char* name) {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  // Through the generic function type, as the address of any export is cast.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+}
+
+// A name beside `path` that no file has; empty when none can be had.
+CString UnusedNameBeside(const CString& path) {
+  const CString folder = path.Left(path.ReverseFindOneOf("\\/"));
+  char name[MAX_PATH] = {};
+  if (GetTempFileNameA(folder, "hsb", 0, name) == 0) return {};
+  DeleteFileA(name);
+  return CString(name);
+}
+
+// The system's replace, with a backup name so that no failure can lose the
+// old file: it is either still in place or put back from the backup.
+DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CString& replacement) {
+  const CString backup = UnusedNameBeside(replaced);
+  if (backup.IsEmpty()) return GetLastError();
+  if (replace(replaced, replacement, backup, 0, nullptr, nullptr)) {
+    DeleteFileA(backup);
+    return ERROR_SUCCESS;
+  }
+  const DWORD error = GetLastError();
+  if (error == kUnableToMoveReplacement2)
+    MoveFileExA(backup, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // A backup that could not be put back is the old file: it stays.
+  if (GetFileAttributesA(replaced) != INVALID_FILE_ATTRIBUTES) DeleteFileA(backup);
+  return error;
+}
+
+// Where the system has no replace of its own: a move in one step, or on the
+// older family, which lacks that too, two steps with the old file moved
+// aside first, so that a failure can put it back.
+DWORD Move(const CString& replaced, const CString& replacement) {
+  if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
+  DWORD error = GetLastError();
+  if (error != kCallNotImplemented) return error;
+  const CString aside = UnusedNameBeside(replaced);
+  if (aside.IsEmpty() || !MoveFileA(replaced, aside)) return GetLastError();
+  if (!MoveFileA(replacement, replaced)) {
+    error = GetLastError();
+    MoveFileA(aside, replaced);
+    return error;
+  }
+  DeleteFileA(aside);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+CString FinalPath(const CString& path) {
+  const auto finalPathOf = SystemFunction<FinalPathFunction>("GetFinalPathNameByHandleA");
+  if (finalPathOf == nullptr) return path;
+  const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return path;
+  std::string buffer(MAX_PATH, '\0');
+  const DWORD length = finalPathOf(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+  if (length == 0 || length >= buffer.size()) return path;
+  const CString final(buffer.data(), static_cast<int>(length));
+  // "\\?\C:\..." for a drive, "\\?\UNC\server\share\..." for a share.
+  if (final.View().starts_with("\\\\?\\UNC\\")) return "\\\\" + final.Mid(8);
+  if (final.View().starts_with("\\\\?\\")) return final.Mid(4);
+  return final;
+}
+
+DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement) {
+  // The attributes by hand, as the plain move keeps none of them; the
+  // system's replace keeps the security descriptor and the rest. Never
+  // read-only: the new file must still be moved and, on failure, deleted.
+  const DWORD attributes = GetFileAttributesA(replaced) & ~FILE_ATTRIBUTE_READONLY;
+  if (attributes != (INVALID_FILE_ATTRIBUTES & ~FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(replacement, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+  if (const auto replace = SystemFunction<ReplaceFunction>("ReplaceFileA"))
+    return SystemReplace(replace, replaced, replacement);
+  return Move(replaced, replacement);
+}
