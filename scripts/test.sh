@@ -8,8 +8,8 @@ for preset in native native-asan windows-x64 windows-x86; do
   echo "== $preset"
   cmake --workflow --preset "$preset"
 done
-echo "== fuzzing"
-FUZZ_SECONDS=${FUZZ_SECONDS:-60} scripts/fuzz.sh
+echo "== fuzzing: the corpus replayed, then a fixed seed"
+scripts/fuzz.sh --fixed
 echo "== lint"
 scripts/lint.sh
 echo "== valgrind (memcheck) on the native unit tests"
