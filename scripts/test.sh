@@ -17,3 +17,5 @@ valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definit
   build/native/tests/unit_tests --gtest_brief=1
 # The 32-bit build cannot run here; its imports are checked all the same.
 scripts/check-imports.sh i686-w64-mingw32-objdump "build/windows-x86/app/Orvane設定ﾂｰﾙ.exe"
+echo "== set-up: every command called comes with scripts/setup.sh"
+scripts/check-setup.sh
