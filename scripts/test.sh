@@ -17,5 +17,8 @@ valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definit
   build/native/tests/unit_tests --gtest_brief=1
 # The 32-bit build cannot run here; its imports are checked all the same.
 scripts/check-imports.sh i686-w64-mingw32-objdump "build/windows-x86/app/Orvane設定ﾂｰﾙ.exe"
+echo "== reproducible: each executable built again elsewhere, compared byte for byte"
+scripts/check-reproducible.sh windows-x64
+scripts/check-reproducible.sh windows-x86
 echo "== set-up: every command called comes with scripts/setup.sh"
 scripts/check-setup.sh
