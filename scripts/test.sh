@@ -1,6 +1,8 @@
 #!/bin/bash
 # Sets up, builds every preset and runs every test: natively, natively under
-# ASan/UBSan, and on Windows under wine (unit and end-to-end tests).
+# ASan/UBSan, and on Windows under wine (unit and end-to-end tests); then the
+# fuzz targets with a fixed seed, lint, memcheck, the executables' imports and
+# reproducibility, the release folder, and the set-up list.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -20,5 +22,8 @@ scripts/check-imports.sh i686-w64-mingw32-objdump "build/windows-x86/app/Orvaneè
 echo "== reproducible: each executable built again elsewhere, compared byte for byte"
 scripts/check-reproducible.sh windows-x64
 scripts/check-reproducible.sh windows-x86
+echo "== release: dist/ as an administrator gets it"
+scripts/release.sh
+python3 tests/release/check_dist.py dist build
 echo "== set-up: every command called comes with scripts/setup.sh"
 scripts/check-setup.sh
