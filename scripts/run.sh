@@ -13,6 +13,7 @@ prefix=$build/run-prefix
 echo "Executables: $exe (and, after the test command, build/windows-x86/app/)"
 
 if [ -n "${DISPLAY:-}" ]; then
+  scripts/wine-desktop.sh "$prefix"
   exec scripts/wine-run.sh "$prefix" "$exe"
 fi
 
@@ -23,6 +24,8 @@ xvfb=$!
 trap 'WINEPREFIX=$(realpath "$prefix") wineserver -k 2>/dev/null; kill $xvfb' EXIT
 export DISPLAY=":$display"
 sleep 1
+# No window manager: a virtual desktop as large as the screen draws the frame.
+scripts/wine-desktop.sh "$prefix" 1024x768
 scripts/wine-run.sh "$prefix" "$exe" &
 tool=$!
 read -r _ x y w h < <(scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait rect | grep '^rect')
