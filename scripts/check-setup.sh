@@ -16,12 +16,12 @@ while [ -n "$new" ]; do
   installed=$(printf '%s\n%s\n' "$installed" "$new" | sed '/^$/d' | sort -u)
 done
 
-# Commands: the first word of each shell command (comments and quoted text
-# left out), what the Python scripts start, the interpreters of the scripts,
+# Commands: the first word of each shell command (comments left out, quoted
+# text a mere word), what the Python scripts start, the interpreters of the scripts,
 # and the programs that the CMake builds run (compilers, archiver, ninja,
 # objdump, python3).
 shell_words() {
-  sed -e '/^packages=(/,/^)/d' -e 's/^\s*#.*//; s/\s#.*//' -e "s/'[^']*'//g; s/\"[^\"]*\"//g" "$@" |
+  sed -e '/^packages=(/,/^)/d' -e 's/^\s*#.*//; s/\s#.*//' -e "s/'[^']*'/_/g; s/\"[^\"]*\"/_/g" "$@" |
     grep -oP '(^|[|;&`]|(?<![=($])\(|\$\(|[<>]\(|\b(then|do|else|exec|if|while|until)\b|!)\s*(\w+=(?!\$?\()\S*\s+)*\K[A-Za-z][\w.+-]*(?=[\s;)|&]|$)' |
     grep -vxF -f <(grep -ohP '^\s*\K[\w-]+(?=\(\)\s*\{)' "$@")
 }
