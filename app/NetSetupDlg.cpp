@@ -1,9 +1,8 @@
 #include "NetSetupDlg.h"
 
 #include "AboutDlg.h"
+#include "Action.h"
 #include "IconPlacement.h"
-#include "ProxyExceptionList.h"
-#include "Settings.h"
 #include "WinApp.h"
 #include "resource.h"
 
@@ -32,9 +31,8 @@ BOOL CNetSetupDlg::OnInitDialog() {
   const HWND remove = GetDlgItem(IDC_BUTTON_REMOVE);
   SetButtonDisabled(set, true);
   SetButtonDisabled(remove, true);
-  ProxyExceptionList list;
-  list.Load();
-  SetButtonDisabled(list.ContainsWildcard() ? remove : set, false);
+  // A list that cannot be read is reported, and neither action offered.
+  SetButtonDisabled(OfferedAction() == Action::remove ? remove : set, false);
   return TRUE;
 }
 
@@ -57,19 +55,20 @@ BOOL CNetSetupDlg::OnCommand(WORD id, WORD notification) {
   return TRUE;
 }
 
-void CNetSetupDlg::OnButtonSet() { RunAction(IDC_BUTTON_SET, Settings::set, IDS_SET_DONE); }
+void CNetSetupDlg::OnButtonSet() { RunAction(IDC_BUTTON_SET, Action::set, IDS_SET_DONE); }
 
-void CNetSetupDlg::OnButtonRemove() { RunAction(IDC_BUTTON_REMOVE, Settings::remove, IDS_REMOVE_DONE); }
+void CNetSetupDlg::OnButtonRemove() { RunAction(IDC_BUTTON_REMOVE, Action::remove, IDS_REMOVE_DONE); }
 
-// Completion is told once the hosts file is replaced; a file error leaves
-// the button disabled and is reported by the dialog framework.
-void CNetSetupDlg::RunAction(int buttonId, Settings which, UINT doneMessage) {
+// Completion is told once both settings have changed; a failure leaves the
+// button disabled and is reported by the dialog framework.
+void CNetSetupDlg::RunAction(int buttonId, Action action, UINT doneMessage) {
   const HWND button = GetDlgItem(buttonId);
   SetButtonDisabled(button, true);
-  ApplySettings(which);
+  CarryOut(action);
+  m_actionCompleted = true;
   AfxMessageBox(doneMessage);
   SetButtonDisabled(button, false);
-  EndDialog(1);
+  EndDialog(IDOK);
 }
 
 BOOL CNetSetupDlg::OnSysCommand(UINT id, LPARAM) {

@@ -4,11 +4,14 @@
 
 #include "Dialog.h"
 
-enum class Settings;
+enum class Action;
 
 class CNetSetupDlg : public CDialog {
  public:
   CNetSetupDlg();
+
+  // An action was carried out and its completion told.
+  bool ActionCompleted() const { return m_actionCompleted; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -20,8 +23,9 @@ class CNetSetupDlg : public CDialog {
  private:
   void OnButtonSet();
   void OnButtonRemove();
-  void RunAction(int buttonId, Settings which, UINT doneMessage);
+  void RunAction(int buttonId, Action action, UINT doneMessage);
   void AddAboutItem();
 
   HICON m_hIcon;  // a shared resource icon: never destroyed
+  bool m_actionCompleted = false;
 };

@@ -1,5 +1,6 @@
-// Set, a second Set and Remove settings through CHostsFile on any hosts file
-// content, in a folder of the fuzzer's own. The lines of the text (up to a
+// Set, a second Set and Remove settings, as the buttons carry them out, on
+// any hosts file content, in a folder of the fuzzer's own and an in-memory
+// registry. The lines of the text (up to a
 // Ctrl-Z, CR LF or LF ending a line, a lone CR kept) come back byte for byte
 // with CR LF ends: Set appends exactly the managed rows that no line carries,
 // a second Set appends nothing, and Remove settings keeps exactly the lines
@@ -18,8 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "Action.h"
 #include "HostsFile.h"
-#include "HostsUpdate.h"
 #include "ManagedHosts.h"
 #include "Reference.h"
 
@@ -109,30 +110,33 @@ std::string WithCrLf(const std::vector<std::string>& lines) {
   return text;
 }
 
-// One action, open to commit, on a fresh editor; returns the file after it.
-std::string Update(bool set, int expectedLines) {
-  {
-    CHostsFile editor(TRUE);
-    const int read = editor.ReadAll();
-    FUZZ_CHECK(read == expectedLines, "ReadAll did not read every line");
-    set ? editor.AddMissing() : editor.MarkManaged();
-    editor.Recreate(TRUE);
-    editor.WriteAll();
-    editor.Commit();
-  }
+// An empty registry but for the key the proxy list's path starts at.
+void ResetRegistry() {
+  native::ResetRegistry();
+  HKEY key = nullptr;
+  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                             &key, nullptr) == ERROR_SUCCESS,
+             "cannot make the key");
+  RegCloseKey(key);
+}
+
+// One action as its button carries it out; returns the file after it.
+std::string Update(Action action) {
+  CarryOut(action);
   CheckNothingLeftBeside("a file was left beside the hosts file");
   return ReadBytes(Folder::Get().hosts);
 }
 
-void CheckRefused(const std::string& bytes, bool set) {
+void CheckRefused(const std::string& bytes, Action action) {
   bool raised = false;
   try {
-    UpdateHostsFile(set);
+    CarryOut(action);
   } catch (const CFileException&) {
     raised = true;
   }
   FUZZ_CHECK(raised, "UTF-16 text was not refused");
   FUZZ_CHECK(ReadBytes(Folder::Get().hosts) == bytes, "refused text was changed");
+  FUZZ_CHECK(OfferedAction() == Action::set, "the proxy list was changed for a refused hosts file");
   CheckNothingLeftBeside("a file was left beside the refused hosts file");
 }
 
@@ -142,11 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   Folder& folder = Folder::Get();
   WriteBytes(folder.hosts, bytes);
+  ResetRegistry();
 
   const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
   if (utf16) {
-    CheckRefused(bytes, true);
-    CheckRefused(bytes, false);
+    CheckRefused(bytes, Action::set);
+    CheckRefused(bytes, Action::remove);
     return 0;
   }
 
@@ -160,17 +165,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (name == kManagedHosts[row].hostName) present[row] = true;
   }
   std::string appended;
-  int appendedCount = 0;
-  for (int row = 0; row < kManagedHostCount; ++row) {
-    if (present[row]) continue;
-    appended += std::string(kManagedHosts[row].address) + "\t\t" + kManagedHosts[row].hostName + "\r\n";
-    ++appendedCount;
-  }
+  for (int row = 0; row < kManagedHostCount; ++row)
+    if (!present[row]) appended += std::string(kManagedHosts[row].address) + "\t\t" + kManagedHosts[row].hostName + "\r\n";
 
-  const std::string afterSet = Update(true, static_cast<int>(lines.size()));
+  const std::string afterSet = Update(Action::set);
   FUZZ_CHECK(afterSet == WithCrLf(lines) + appended, "Set did not give back every line and the missing rows");
-  const int setLines = static_cast<int>(lines.size()) + appendedCount;
-  FUZZ_CHECK(Update(true, setLines) == afterSet, "a second Set changed the file");
-  FUZZ_CHECK(Update(false, setLines) == WithCrLf(kept), "Remove settings did not keep exactly the other lines");
+  FUZZ_CHECK(OfferedAction() == Action::remove, "Set did not put the wildcard in the proxy list");
+  FUZZ_CHECK(Update(Action::set) == afterSet, "a second Set changed the file");
+  FUZZ_CHECK(Update(Action::remove) == WithCrLf(kept), "Remove settings did not keep exactly the other lines");
+  FUZZ_CHECK(OfferedAction() == Action::set, "Remove settings left the wildcard in the proxy list");
   return 0;
 }

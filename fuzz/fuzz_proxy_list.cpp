@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Set.
   const std::optional<Stored> before = Fetch();
-  AddProxyExceptionSet();
+  ProxyOverrideChange::AddProxyExceptionSet().Write();
   CheckNoKeyLeftOpen("a key is open after Set");
   const std::string joinedSet(ProxyExceptionsJoined().View());
   if (hasWildcard) {
@@ -148,12 +148,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A second Set writes nothing.
   const std::optional<Stored> afterFirstSet = Fetch();
-  AddProxyExceptionSet();
+  ProxyOverrideChange::AddProxyExceptionSet().Write();
   CheckNoKeyLeftOpen("a key is open after the second Set");
   FUZZ_CHECK(Fetch() == afterFirstSet, "a second Set changed the value");
 
   // Remove settings.
-  RemoveProxyExceptionSet();
+  ProxyOverrideChange::RemoveProxyExceptionSet().Write();
   CheckNoKeyLeftOpen("a key is open after Remove settings");
   FUZZ_CHECK(Fetch() == AsStored(Join(kept)), "Remove settings kept the wrong entries");
   if (!hasException) FUZZ_CHECK(Fetch() == AsStored(trimmed), "Set then Remove settings did not give the list back");

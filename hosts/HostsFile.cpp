@@ -9,7 +9,9 @@
 
 namespace {
 
-// Antivirus programs hold a freshly written file for a moment.
+// Antivirus programs and editors hold a file open for a moment: the replace
+// is refused with a sharing violation or, when they share deletion, with
+// access denied.
 constexpr int kMoveAttempts = 5;
 constexpr DWORD kMoveRetryDelayMs = 200;
 constexpr char kHostsFileName[] = "\\Hosts";
@@ -44,14 +46,9 @@ bool StartsWithUtf16Mark(std::string_view text) { return text.starts_with("\xFF\
 
 }  // namespace
 
-CHostsFile::CHostsFile(BOOL bOpen) : m_path(HostsPath()) {
-  if (bOpen) Open();
-}
+CHostsFile::CHostsFile() : m_path(HostsPath()) {}
 
-CHostsFile::~CHostsFile() {
-  m_file.Abort();
-  if (!m_newPath.IsEmpty()) DeleteFileA(m_newPath);
-}
+CHostsFile::~CHostsFile() { Discard(); }
 
 CString CHostsFile::HostsPath() {
   char directory[MAX_PATH] = {};
@@ -63,20 +60,29 @@ CString CHostsFile::HostsPath() {
   return CString(directory) + (olderFamily ? "" : "\\drivers\\etc") + kHostsFileName;
 }
 
-BOOL CHostsFile::Open() {
-  if (!m_file.IsOpen()) m_file.Open(m_path, CStdioFile::modeEditShared, &m_fileError);
-  return m_file.IsOpen();
+void CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
+  try {
+    Open();
+    ReadAll();
+    rule == addMissing ? AddMissing() : MarkManaged();
+    Recreate();
+    WriteAll();
+    if (beforeReplace) beforeReplace();
+    Commit();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+}
+
+void CHostsFile::Open() {
+  if (!m_file.Open(m_path, CStdioFile::modeEditShared, &m_fileError)) throw m_fileError;
+  m_created = m_file.WasCreated();
 }
 
 void CHostsFile::Close() { m_file.Close(); }
 
-void CHostsFile::RaiseNotOpen() const {
-  if (m_fileError.m_cause != CFileException::none) throw m_fileError;
-  throw CFileException(CFileException::invalidFile, ERROR_INVALID_HANDLE, m_path);
-}
-
 int CHostsFile::ReadAll() {
-  if (!m_file.IsOpen() || !m_newPath.IsEmpty()) RaiseNotOpen();
   m_lines.clear();
   m_text.clear();
   m_file.ReadText(m_text);
@@ -115,23 +121,18 @@ void CHostsFile::MarkManaged() {
     if (IsManaged(line.hostName)) line.removeFlag = 1;
 }
 
-void CHostsFile::Recreate(BOOL bReopen) {
-  if (!m_file.IsOpen() || !m_newPath.IsEmpty()) RaiseNotOpen();
+void CHostsFile::Recreate() {
   Close();
-  if (!bReopen) return;
   const CString folder = m_path.Left(m_path.GetLength() - static_cast<int>(sizeof kHostsFileName - 1));
   char newPath[MAX_PATH] = {};
   if (GetTempFileNameA(folder, "hst", 0, newPath) == 0) RaiseOsError(GetLastError());
   m_newPath = newPath;
   CFileException error;
-  if (!m_file.Open(m_newPath, CStdioFile::modeCreateExclusive, &error)) {
-    DiscardNewFile();
+  if (!m_file.Open(m_newPath, CStdioFile::modeCreateExclusive, &error))
     RaiseOsError(static_cast<DWORD>(error.m_lOsError));
-  }
 }
 
 void CHostsFile::WriteAll() {
-  if (m_newPath.IsEmpty()) RaiseNotOpen();
   try {
     m_file.SeekToBegin();
     for (const HostsLine& line : m_lines) {
@@ -139,39 +140,32 @@ void CHostsFile::WriteAll() {
       m_file.WriteString(line.rawLine);
       m_file.WriteString("\n");
     }
+    m_file.FlushToDisk();
+    m_file.Close();
   } catch (CFileException& error) {
-    DiscardNewFile();
     error.m_strFileName = m_path;  // the user knows the hosts file, not the new one
     throw;
   }
 }
 
 void CHostsFile::Commit() {
-  if (m_newPath.IsEmpty()) RaiseNotOpen();
-  try {
-    m_file.FlushToDisk();
-    m_file.Close();
-  } catch (CFileException& error) {
-    DiscardNewFile();
-    error.m_strFileName = m_path;  // the user knows the hosts file, not the new one
-    throw;
-  }
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   for (int attempt = 1; !MoveFileExA(m_newPath, m_path, flags); ++attempt) {
     const DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION || attempt == kMoveAttempts) {
-      DiscardNewFile();
-      RaiseOsError(error);
-    }
+    const bool heldByAnother = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!heldByAnother || attempt == kMoveAttempts) RaiseOsError(error);
     Sleep(kMoveRetryDelayMs);
   }
   m_newPath = CString();
+  m_created = false;
 }
 
-void CHostsFile::DiscardNewFile() {
+void CHostsFile::Discard() noexcept {
   m_file.Abort();
   if (!m_newPath.IsEmpty()) DeleteFileA(m_newPath);
   m_newPath = CString();
+  if (m_created) DeleteFileA(m_path);
+  m_created = false;
 }
 
 void CHostsFile::RaiseOsError(DWORD osError) const {

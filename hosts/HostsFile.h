@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,40 +17,44 @@
 
 class CHostsFile {
  public:
-  explicit CHostsFile(BOOL bOpen);
+  enum Rule {
+    addMissing,   // a line for each managed host that no line carries
+    markManaged,  // every line whose host name is a managed one goes
+  };
+
+  CHostsFile();
   CHostsFile(const CHostsFile&) = delete;
   CHostsFile& operator=(const CHostsFile&) = delete;
-  // Never throws; an update that was not committed is dropped and the
-  // hosts file left alone.
+  // Never throws.
   ~CHostsFile();
 
-  // Opens the hosts file; a failure is recorded and raised by the next
-  // operation that needs the file.
-  BOOL Open();
-  void Close();
-  // Closes the hosts file and, with bReopen, starts the new file beside it.
-  void Recreate(BOOL bReopen);
-  int ReadAll();
-  // Appends a line for each managed host that no line of the file carries.
-  void AddMissing();
-  // Marks every line whose host name is a managed one for removal.
-  void MarkManaged();
-  // Writes the kept lines to the new file.
-  void WriteAll();
-  // Puts the new file in place of the hosts file, flushed to disk first.
-  void Commit();
+  // Reads the hosts file, applies `rule` and writes the kept lines to a new
+  // file beside it, flushed to disk; then runs `beforeReplace` and puts the
+  // new file in place of the hosts file. Raises CFileException naming the
+  // hosts file, and lets through what `beforeReplace` raises; on every
+  // failure the hosts file is left as it was (one that the open had to
+  // create is removed again) and the new file is dropped.
+  void Update(Rule rule, const std::function<void()>& beforeReplace = {});
+
+  const CString& GetPath() const { return m_path; }
 
   static void ParseLine(HostsLine& line);
 
-  const CString& GetPath() const { return m_path; }
-  // The lines' texts view the editor's own: valid while it lives and until the next ReadAll.
-  const std::vector<HostsLine>& GetLines() const { return m_lines; }
-
  private:
   static CString HostsPath();
-  // The open's failure, or the misuse of a file that is not open.
-  [[noreturn]] void RaiseNotOpen() const;
-  void DiscardNewFile();
+  void Open();
+  void Close();
+  int ReadAll();
+  void AddMissing();
+  void MarkManaged();
+  // Closes the hosts file and starts the new file beside it.
+  void Recreate();
+  // Writes the kept lines to the new file and has them on disk.
+  void WriteAll();
+  // Puts the new file in place of the hosts file.
+  void Commit();
+  // Drops the new file, and the hosts file if the open created it.
+  void Discard() noexcept;
   [[noreturn]] void RaiseOsError(DWORD osError) const;
 
   std::string m_text;  // the file's text as read: the lines read are views of it
@@ -57,5 +62,6 @@ class CHostsFile {
   CString m_path;
   CStdioFile m_file;
   CFileException m_fileError;
-  CString m_newPath;  // the new file while it is written, until committed
+  bool m_created = false;  // the open made the hosts file
+  CString m_newPath;       // the new file while it is written, until committed
 };

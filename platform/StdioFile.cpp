@@ -19,6 +19,7 @@ BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error)
     if (error) *error = CFileException(CFileException::OsErrorToCause(osError), osError, path);
     return FALSE;
   }
+  m_created = GetLastError() != ERROR_ALREADY_EXISTS;
   m_handle.reset(handle);
   m_path = path;
   return TRUE;

@@ -34,7 +34,8 @@ class CStdioFile {
   // On failure returns FALSE and fills `error` from the operating system.
   BOOL Open(const CString& path, OpenMode mode, CFileException* error);
   bool IsOpen() const { return m_handle.valid(); }
-  const CString& GetFilePath() const { return m_path; }
+  // The last open made the file: it was not there before.
+  bool WasCreated() const { return m_created; }
 
   // The next line without its line feed; false when the text has ended.
   bool ReadString(CString& line);
@@ -64,6 +65,7 @@ class CStdioFile {
   std::vector<char> m_readBuffer;
   std::vector<char> m_writeBuffer;
   size_t m_readAt = 0;
+  bool m_created = false;
   bool m_textEnded = false;
   int m_pushedBack = -1;
 };

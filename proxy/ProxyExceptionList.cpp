@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "ManagedHosts.h"
-#include "RegStringValue.h"
 
 namespace {
 
@@ -14,22 +13,23 @@ bool IsProxyException(const CString& entry) {
                      [&](const char* exception) { return entry.CompareNoCase(exception) == 0; });
 }
 
+ProxyExceptionList Loaded() {
+  ProxyExceptionList list;
+  list.Load();
+  return list;
+}
+
 }  // namespace
 
-// A value of up to 255 bytes has at most 256 entries; longer ones grow the list.
-ProxyExceptionList::ProxyExceptionList() { m_entries.reserve(256); }
-
-BOOL ProxyExceptionList::Load() {
+void ProxyExceptionList::Load() {
   CString value;
-  const BOOL read = ProxyOverride().Read(value);
+  ProxyOverride().Read(value, &m_stored);
   value.Trim();
   m_entries.clear();
   int start = 0;
   for (int separator; (separator = value.Find(';', start)) >= 0; start = separator + 1)
     m_entries.push_back(value.Mid(start, separator - start));
   m_entries.push_back(value.Mid(start));
-  m_entryCount = static_cast<int>(m_entries.size());
-  return read;
 }
 
 BOOL ProxyExceptionList::ContainsWildcard() const {
@@ -38,20 +38,19 @@ BOOL ProxyExceptionList::ContainsWildcard() const {
                      [&](const CString& entry) { return entry.CompareNoCase(wildcard) == 0; });
 }
 
-void AddProxyExceptionSet() {
-  ProxyExceptionList list;
-  if (!list.Load() || list.ContainsWildcard()) return;
+ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet() {
+  const ProxyExceptionList list = Loaded();
+  if (list.ContainsWildcard()) return {list, std::nullopt};
   CString value = ProxyExceptionsJoined();
   for (int i = 0; i < list.GetEntryCount(); ++i) {
     value += ';';
     value += list.GetEntry(i);
   }
-  ProxyOverride().Write(value);
+  return {list, value};
 }
 
-void RemoveProxyExceptionSet() {
-  ProxyExceptionList list;
-  if (!list.Load()) return;
+ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet() {
+  const ProxyExceptionList list = Loaded();
   CString value;
   bool first = true;
   for (int i = 0; i < list.GetEntryCount(); ++i) {
@@ -60,5 +59,13 @@ void RemoveProxyExceptionSet() {
     value += list.GetEntry(i);
     first = false;
   }
-  ProxyOverride().Write(value);
+  return {list, value};
+}
+
+void ProxyOverrideChange::Write() const {
+  if (m_value) ProxyOverride().Write(*m_value);
+}
+
+void ProxyOverrideChange::Undo() const {
+  if (m_value) ProxyOverride().Restore(m_before);
 }

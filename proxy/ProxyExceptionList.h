@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "CString.h"
+#include "RegStringValue.h"
 
 // Under HKEY_CURRENT_USER: five keys, then the value name.
 inline constexpr const char* PROXY_OVERRIDE_PATH =
@@ -16,29 +18,47 @@ inline constexpr const char* PROXY_OVERRIDE_PATH =
 
 class ProxyExceptionList {
  public:
-  ProxyExceptionList();
-
   // Reads the value, drops white space at its two ends and splits it at
   // every ";". Entries are kept as they are, empty ones too, so joining them
   // with ";" gives back the trimmed value; an empty value is one empty entry.
-  // FALSE when the value could not be read: the list is then one empty entry.
-  BOOL Load();
+  // Raises CRegistryException when the value cannot be read.
+  void Load();
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
 
-  int GetEntryCount() const { return m_entryCount; }
+  int GetEntryCount() const { return static_cast<int>(m_entries.size()); }
   const CString& GetEntry(int index) const { return m_entries[static_cast<size_t>(index)]; }
+  // The value exactly as Load found it.
+  const RegStoredValue& GetStored() const { return m_stored; }
 
  private:
   std::vector<CString> m_entries;
-  int m_entryCount = 0;
+  RegStoredValue m_stored;
 };
 
-// Set: the exception set, joined, goes in front of the list unless the
-// wildcard is already in it. Both leave a value they cannot read alone:
-// writing one built from nothing would lose the user's own entries.
-void AddProxyExceptionSet();
-// Remove settings: every entry equal to one of the set's goes; the rest is
-// written back in its order, also when nothing changed or nothing is left.
-void RemoveProxyExceptionSet();
+// What Set or Remove settings does to the list, worked out from the value as
+// it is when made and written when the caller says: the caller can then
+// change the value only once everything that may fail before has succeeded,
+// and put it back exactly when what follows fails.
+class ProxyOverrideChange {
+ public:
+  // Set: the exception set, joined, in front of the list, unless the
+  // wildcard is already in it; then nothing is written.
+  static ProxyOverrideChange AddProxyExceptionSet();
+  // Remove settings: every entry equal to one of the set's goes; the rest is
+  // written back in its order, also when nothing changed or nothing is left.
+  static ProxyOverrideChange RemoveProxyExceptionSet();
+
+  // Each raises CRegistryException when the registry refuses.
+  void Write() const;
+  // Puts the value back as it was stored when the change was made.
+  void Undo() const;
+
+ private:
+  ProxyOverrideChange(const ProxyExceptionList& list, std::optional<CString> value)
+      : m_before(list.GetStored()), m_value(std::move(value)) {}
+
+  RegStoredValue m_before;
+  std::optional<CString> m_value;  // nothing: nothing to write
+};

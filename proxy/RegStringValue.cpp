@@ -12,9 +12,10 @@ namespace {
 const char kNullString[] = "--NULLSTRING--";
 
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
+constexpr LONG kNotText = 13;          // ERROR_INVALID_DATA
+constexpr LONG kNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 
-// Where a walk down the path ended.
-enum class Walk { NoSeparator, KeyFailed, AtValue };
+using WideText = std::basic_string<WCHAR>;
 
 // The keys a walk opened, closed in reverse order of opening: the key opened
 // last first, the first component last.
@@ -36,67 +37,130 @@ class OpenKeys {
 };
 
 // Opens the first component of `path` and opens or creates every further key,
-// any number of them; `path` is left holding the value name. A component the
-// registry refuses (a name too long, say) ends the walk like a missing key.
-Walk OpenPath(HKEY root, CString& path, OpenKeys& keys) {
+// any number of them; `path` is left holding the value name. Returns the
+// registry's answer to the first call that failed.
+LSTATUS OpenPath(HKEY root, CString& path, OpenKeys& keys) {
   int separator = path.Find('\\');
-  if (separator <= 0) return Walk::NoSeparator;
+  if (separator <= 0) return ERROR_BAD_PATHNAME;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.Left(separator), 0, kAccess, &key) != ERROR_SUCCESS) return Walk::KeyFailed;
+  if (const LSTATUS status = RegOpenKeyExA(root, path.Left(separator), 0, kAccess, &key); status != ERROR_SUCCESS)
+    return status;
   keys.Push(key);
   path = path.Mid(separator + 1);
   while ((separator = path.Find('\\')) >= 0) {
     DWORD disposition = 0;
-    if (RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS)
-      return Walk::KeyFailed;
+    if (const LSTATUS status = RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                               kAccess, nullptr, &key, &disposition);
+        status != ERROR_SUCCESS)
+      return status;
     keys.Push(key);
     path = path.Mid(separator + 1);
   }
-  return Walk::AtValue;
+  return ERROR_SUCCESS;
 }
 
-// The whole value as text up to its first NUL, never beyond the returned
-// size; the type is not looked at. A missing value is read as empty; a value
-// that cannot be read gives empty text and false.
-bool QueryText(HKEY key, const CString& name, CString& text) {
-  text = CString();
-  std::string buffer(256, '\0');  // a starting size: the query says when it needs more
+WideText Widened(const CString& text) {
+  if (text.IsEmpty()) return {};
+  WideText wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0)), 0);
+  MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
+// The text in the ANSI code page; false when a character has no place in it.
+bool Narrowed(const WideText& wide, CString& text) {
+  std::string bytes;
+  if (!wide.empty()) {
+    const int length = static_cast<int>(wide.size());
+    bytes.resize(
+        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr)));
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
+  }
+  text = CString(std::move(bytes));
+  // Letters without a code of their own come out as "?" or as a look-alike:
+  // only a text that converts back unchanged is the value's.
+  return Widened(text) == wide;
+}
+
+// The value as held, read whole. A missing value is no failure.
+LSTATUS QueryStored(HKEY key, const CString& name, RegStoredValue& stored) {
+  const WideText wideName = Widened(name);
+  stored = RegStoredValue{};
+  std::string buffer(512, '\0');  // a starting size: the query says when it needs more
   for (;;) {
     auto size = static_cast<DWORD>(buffer.size());
     const LSTATUS status =
-        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer.data()), &size);
+        RegQueryValueExW(key, wideName.c_str(), nullptr, &stored.type, reinterpret_cast<LPBYTE>(buffer.data()), &size);
     if (status == ERROR_SUCCESS) {
       buffer.resize(std::min<size_t>(size, buffer.size()));
-      text = CString(buffer.substr(0, buffer.find('\0')));
-      return true;
+      stored.exists = true;
+      stored.bytes = std::move(buffer);
+      return ERROR_SUCCESS;
     }
-    if (status != ERROR_MORE_DATA) return status == ERROR_FILE_NOT_FOUND;
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (status != ERROR_MORE_DATA) return status;
     // The value may have grown since the size was taken: ask again.
     buffer.resize(std::max<size_t>(size, buffer.size() * 2));
   }
 }
 
-}  // namespace
-
-BOOL CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValue) {
-  bool read = false;
-  {
-    OpenKeys keys;
-    switch (OpenPath(hRootKey, strPath, keys)) {
-      case Walk::NoSeparator: strValue = CString(); break;
-      case Walk::KeyFailed: break;
-      case Walk::AtValue: read = QueryText(keys.Last(), strPath, strValue); break;
-    }
-  }
-  if (strValue == kNullString) strValue = CString();
-  return read ? TRUE : FALSE;
+// The stored text up to its first NUL, never beyond its size.
+WideText StoredText(const RegStoredValue& stored) {
+  WideText wide(stored.bytes.size() / sizeof(WCHAR), 0);
+  std::copy_n(stored.bytes.data(), wide.size() * sizeof(WCHAR), reinterpret_cast<char*>(wide.data()));
+  return wide.substr(0, wide.find(WCHAR{0}));
 }
 
-void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) {
+const char* RootName(HKEY root) {
+  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+  return "";
+}
+
+}  // namespace
+
+CString CRegStringValue::GetName() const { return CString(RootName(m_hRootKey)) + "\\" + m_strPath; }
+
+void CRegStringValue::Raise(CRegistryException::Cause cause, LONG osError) const {
+  throw CRegistryException(cause, osError, GetName());
+}
+
+void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValue, RegStoredValue* stored) const {
+  RegStoredValue held;
+  {
+    OpenKeys keys;
+    if (const LSTATUS status = OpenPath(hRootKey, strPath, keys); status != ERROR_SUCCESS)
+      Raise(CRegistryException::readFailed, status);
+    if (const LSTATUS status = QueryStored(keys.Last(), strPath, held); status != ERROR_SUCCESS)
+      Raise(CRegistryException::readFailed, status);
+  }
+  if (held.exists && held.type != REG_SZ && held.type != REG_EXPAND_SZ) Raise(CRegistryException::readFailed, kNotText);
+  CString text;
+  if (!Narrowed(StoredText(held), text)) Raise(CRegistryException::readFailed, kNoTranslation);
+  strValue = text == kNullString ? CString() : text;
+  if (stored) *stored = std::move(held);
+}
+
+void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) const {
   if (strValue.IsEmpty()) strValue = kNullString;
   OpenKeys keys;
-  if (OpenPath(hRootKey, strPath, keys) != Walk::AtValue) return;
-  RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
-                 static_cast<DWORD>(strValue.GetLength() + 1));
+  LSTATUS status = OpenPath(hRootKey, strPath, keys);
+  if (status == ERROR_SUCCESS)
+    status = RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
+                            static_cast<DWORD>(strValue.GetLength() + 1));
+  if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
+}
+
+void CRegStringValue::Restore(const RegStoredValue& stored) const {
+  CString name = m_strPath;
+  OpenKeys keys;
+  LSTATUS status = OpenPath(m_hRootKey, name, keys);
+  if (status == ERROR_SUCCESS && stored.exists) {
+    status =
+        RegSetValueExW(keys.Last(), Widened(name).c_str(), 0, stored.type,
+                       reinterpret_cast<const BYTE*>(stored.bytes.data()), static_cast<DWORD>(stored.bytes.size()));
+  } else if (status == ERROR_SUCCESS) {
+    status = RegDeleteValueA(keys.Last(), name);
+    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+  }
+  if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
 }

@@ -3,29 +3,51 @@
 // value name (empty for the key's default value). The first key is only
 // opened, never created; the keys below it are created when missing, on
 // reading as on writing. The empty string is stored as "--NULLSTRING--".
-// Failures are silent: a read that finds nothing gives an empty string, a
-// write that cannot reach its key does nothing. A read tells whether it had
-// the value, so that a caller does not write back one built from nothing.
+// A missing value reads as the empty string; every other failure raises
+// CRegistryException, so that nothing is written back that was never read
+// and no refused write passes for done.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 #include "CString.h"
+#include "RegistryException.h"
+
+// A value exactly as the registry holds it: its type and raw bytes (text in
+// UTF-16), or that there is none. Taken before a change, to undo it.
+struct RegStoredValue {
+  bool exists = false;
+  DWORD type = REG_NONE;
+  std::string bytes;
+  bool operator==(const RegStoredValue&) const = default;
+};
 
 class CRegStringValue {
  public:
   CRegStringValue(HKEY hRootKey, CString strPath) : m_hRootKey(hRootKey), m_strPath(std::move(strPath)) {}
 
-  // Leaves strValue as it was when a key on the way cannot be opened. FALSE
-  // when a key or the value could not be read; a missing value is read as
-  // the empty string.
-  BOOL Read(CString& strValue) const { return ReadValue(m_hRootKey, m_strPath, strValue); }
+  // The text in the ANSI code page; `stored` receives the value as held.
+  // Raises when a key cannot be opened or created, when the value cannot be
+  // queried, is not of a string type (REG_SZ, REG_EXPAND_SZ), or holds
+  // characters the ANSI code page has not: its text would come back changed.
+  void Read(CString& strValue, RegStoredValue* stored = nullptr) const {
+    ReadValue(m_hRootKey, m_strPath, strValue, stored);
+  }
+  // Stores the text as REG_SZ, whatever the value's former type.
   void Write(CString strValue) const { WriteValue(m_hRootKey, m_strPath, std::move(strValue)); }
+  // Puts the value back exactly as held, or deletes it where there was none.
+  void Restore(const RegStoredValue& stored) const;
+
+  // "HKEY_CURRENT_USER\..." as the user is told it.
+  CString GetName() const;
 
  private:
   // Each worker consumes its own copy of the path while walking it.
-  static BOOL ReadValue(HKEY hRootKey, CString strPath, CString& strValue);
-  static void WriteValue(HKEY hRootKey, CString strPath, CString strValue);
+  void ReadValue(HKEY hRootKey, CString strPath, CString& strValue, RegStoredValue* stored) const;
+  void WriteValue(HKEY hRootKey, CString strPath, CString strValue) const;
+  [[noreturn]] void Raise(CRegistryException::Cause cause, LONG osError) const;
 
   HKEY m_hRootKey;
   CString m_strPath;

@@ -29,5 +29,9 @@
 #define IDS_FILE_ERROR_BASE 61856
 #define IDS_FILE_ERROR_CAUSES 15
 #define IDS_OUT_OF_MEMORY 61475
+// Registry errors: base + cause (read, write, restore). "%1" stands for the
+// value's name; restoring names the file whose replace failed as "%1" and
+// the value as "%2".
+#define IDS_REGISTRY_ERROR_BASE 61880
 
 #endif  // NETSETUP_RESOURCE_H

@@ -88,6 +88,12 @@ bool HeldWithoutDeleteSharing(const std::string& path) {
   return false;
 }
 
+bool Held(const std::string& path) {
+  for (const OpenFile* file : g_open)
+    if (file->path == path) return true;
+  return false;
+}
+
 int OpenFlags(DWORD access, DWORD creation) {
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (creation) {
@@ -209,6 +215,8 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     if (IsDirectory(to) || g_readOnly.count(to)) return Fail(ERROR_ACCESS_DENIED);
   }
   if (HeldWithoutDeleteSharing(from) || HeldWithoutDeleteSharing(to)) return Fail(ERROR_SHARING_VIOLATION);
+  // A file that is open, even by a reader that shares deletion, is not replaced.
+  if (Held(to)) return Fail(ERROR_ACCESS_DENIED);
   if (rename(from.c_str(), to.c_str()) != 0) return Fail(ErrorFromErrno(errno, to));
   if (g_readOnly.erase(from))
     g_readOnly.insert(to);

@@ -5,6 +5,7 @@
 #include <native_hooks.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -142,6 +143,66 @@ LSTATUS KeyFor(HKEY handle, REGSAM needed, std::shared_ptr<Key>& key) {
   return ERROR_SUCCESS;
 }
 
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Text values are held as Windows holds them, in UTF-16: the narrow calls
+// convert from and to the ANSI code page.
+std::string Widened(const std::string& bytes) {
+  if (bytes.empty()) return bytes;
+  const int length = static_cast<int>(bytes.size());
+  std::u16string wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0)), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), static_cast<int>(wide.size()));
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+}
+
+std::string Narrowed(const std::string& bytes) {
+  std::u16string wide(bytes.size() / 2, u'\0');
+  std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  std::string text(
+      static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+  return text;
+}
+
+std::string Narrow(LPCWSTR name) {
+  if (name == nullptr) return {};
+  std::u16string_view view(name);
+  std::string bytes(reinterpret_cast<const char*>(view.data()), view.size() * 2);
+  return Narrowed(bytes);
+}
+
+LSTATUS QueryValue(HKEY handle, const std::string& name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size,
+                   bool narrow) {
+  if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_QUERY_VALUE, key); status != ERROR_SUCCESS) return status;
+  const auto found = key->values.find(Folded(name));
+  if (found == key->values.end()) return ERROR_FILE_NOT_FOUND;
+  const Value& value = found->second;
+  if (type) *type = value.type;
+  if (size == nullptr) return ERROR_SUCCESS;
+  const std::string bytes = narrow && IsText(value.type) ? Narrowed(value.bytes) : value.bytes;
+  const auto needed = static_cast<DWORD>(bytes.size());
+  const bool fits = *size >= needed;
+  *size = needed;
+  if (data == nullptr) return ERROR_SUCCESS;
+  if (!fits) return ERROR_MORE_DATA;
+  std::copy(bytes.begin(), bytes.end(), data);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS SetValue(HKEY handle, const std::string& name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
+  if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  const std::string raw(bytes, bytes + size);
+  key->values[Folded(name)] = Value{type, narrow && IsText(type) ? Widened(raw) : raw};
+  return ERROR_SUCCESS;
+}
+
 void MarkDeleted(Key& key) {
   key.deleted = true;
   for (auto& [name, subkey] : key.subkeys) MarkDeleted(*subkey);
@@ -175,31 +236,22 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM acc
 
 LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
   if (native::ShouldFail("RegQueryValueExA")) return static_cast<LSTATUS>(GetLastError());
-  if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
-  std::shared_ptr<Key> key;
-  if (const LSTATUS status = KeyFor(handle, KEY_QUERY_VALUE, key); status != ERROR_SUCCESS) return status;
-  const auto found = key->values.find(Folded(valueName ? valueName : ""));
-  if (found == key->values.end()) return ERROR_FILE_NOT_FOUND;
-  const Value& value = found->second;
-  if (type) *type = value.type;
-  if (size == nullptr) return ERROR_SUCCESS;
-  const auto needed = static_cast<DWORD>(value.bytes.size());
-  const bool fits = *size >= needed;
-  *size = needed;
-  if (data == nullptr) return ERROR_SUCCESS;
-  if (!fits) return ERROR_MORE_DATA;
-  std::copy(value.bytes.begin(), value.bytes.end(), data);
-  return ERROR_SUCCESS;
+  return QueryValue(handle, valueName ? valueName : "", reserved, type, data, size, true);
+}
+
+LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+  if (native::ShouldFail("RegQueryValueExW")) return static_cast<LSTATUS>(GetLastError());
+  return QueryValue(handle, Narrow(valueName), reserved, type, data, size, false);
 }
 
 LSTATUS RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
   if (native::ShouldFail("RegSetValueExA")) return static_cast<LSTATUS>(GetLastError());
-  if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
-  std::shared_ptr<Key> key;
-  if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
-  const auto* bytes = reinterpret_cast<const char*>(data);
-  key->values[Folded(valueName ? valueName : "")] = Value{type, std::string(bytes, bytes + size)};
-  return ERROR_SUCCESS;
+  return SetValue(handle, valueName ? valueName : "", type, data, size, true);
+}
+
+LSTATUS RegSetValueExW(HKEY handle, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
+  if (native::ShouldFail("RegSetValueExW")) return static_cast<LSTATUS>(GetLastError());
+  return SetValue(handle, Narrow(valueName), type, data, size, false);
 }
 
 LSTATUS RegCloseKey(HKEY handle) {
@@ -231,6 +283,7 @@ LSTATUS RegDeleteTreeA(HKEY handle, LPCSTR subKey) {
 }
 
 LSTATUS RegDeleteValueA(HKEY handle, LPCSTR valueName) {
+  if (native::ShouldFail("RegDeleteValueA")) return static_cast<LSTATUS>(GetLastError());
   std::shared_ptr<Key> key;
   if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
   return key->values.erase(Folded(valueName ? valueName : "")) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;

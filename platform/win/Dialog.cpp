@@ -1,11 +1,14 @@
 #include "Dialog.h"
 
+#include <utility>
+
 #include "ErrorReport.h"
 #include "WinApp.h"
 
 namespace {
 
 constexpr UINT kHelpContextBase = 0x20000;
+constexpr UINT kPromptHelpContextBase = 0x30000;
 
 RECT WorkAreaOf(HWND window) {
   MONITORINFO info{};
@@ -55,10 +58,12 @@ BOOL CDialog::OnCommand(WORD id, WORD) {
   return TRUE;
 }
 
+// A message box hands F1 on to its owner: the topic is then the box's.
 void CDialog::OnHelp() {
   CWinApp* app = AfxGetApp();
-  if (app && !AnyModifierHeld())
-    WinHelpA(m_hWnd, app->m_pszHelpFilePath, HELP_CONTEXT, kHelpContextBase + m_templateId);
+  if (app == nullptr || AnyModifierHeld()) return;
+  const DWORD context = app->m_dwPromptContext ? app->m_dwPromptContext : kHelpContextBase + m_templateId;
+  WinHelpA(m_hWnd, app->m_pszHelpFilePath, HELP_CONTEXT, context);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,8 +75,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  if (!RunReportingErrors(window, [&] { result = dialog->Dispatch(message, wParam, lParam); }))
+  if (!RunReportingErrors(window, [&] { result = dialog->Dispatch(message, wParam, lParam); })) {
     result = TRUE;  // the error was the handler's answer
+    if (CWinApp* app = AfxGetApp()) ++app->m_errorsReported;
+  }
   if (message == WM_NCDESTROY) {
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == dialog) app->m_pMainWnd = nullptr;
@@ -82,11 +89,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: {
-      const BOOL focusFirst = OnInitDialog();
-      CenterWindow();  // the templates sit at (0, 0)
-      return focusFirst;
-    }
+    case WM_INITDIALOG:
+      // The templates sit at (0, 0); centred first, so that a dialog whose
+      // start-up reports an error still opens in its place.
+      CenterWindow();
+      return OnInitDialog();
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_SYSCOMMAND: return OnSysCommand(static_cast<UINT>(wParam), lParam);
     case WM_PAINT: return OnPaint();
@@ -100,5 +107,10 @@ int AfxMessageBox(UINT id, UINT type) {
   CWinApp* app = AfxGetApp();
   const HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
   if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) == MB_OK) type |= MB_ICONEXCLAMATION;
-  return MessageBoxA(owner, LoadResourceString(id), app ? app->m_pszAppName : CString(), type);
+  const CString text = LoadResourceString(id);
+  if (app == nullptr) return MessageBoxA(owner, text, "", type);
+  const DWORD outerContext = std::exchange(app->m_dwPromptContext, kPromptHelpContextBase + id);
+  const int result = MessageBoxA(owner, text, app->m_pszAppName, type);
+  app->m_dwPromptContext = outerContext;
+  return result;
 }

@@ -6,9 +6,13 @@
 #include <new>
 
 #include "FileException.h"
+#include "RegistryException.h"
 
 // The file-error text of the cause with the path in place of "%1", stop icon.
 void ReportFileError(HWND owner, const CFileException& error);
+// The registry-error text of the cause naming the value (and, when the value
+// could not be put back, the file whose replace failed), stop icon.
+void ReportRegistryError(HWND owner, const CRegistryException& error);
 // The out-of-memory text, exclamation mark, system modal.
 void ReportOutOfMemory(HWND owner);
 
@@ -20,6 +24,8 @@ bool RunReportingErrors(HWND owner, Handler&& handler) noexcept {
     return true;
   } catch (const CFileException& error) {
     ReportFileError(owner, error);
+  } catch (const CRegistryException& error) {
+    ReportRegistryError(owner, error);
   } catch (const std::bad_alloc&) {
     ReportOutOfMemory(owner);
   } catch (...) {

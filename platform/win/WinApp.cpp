@@ -50,5 +50,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (app == nullptr) return 1;
   app->Start(instance);
   app->InitInstance();
-  return 0;
+  return app->ExitInstance();
 }

@@ -17,6 +17,8 @@ class CWinApp {
 
   // FALSE ends the program without a message loop.
   virtual BOOL InitInstance() = 0;
+  // The process's exit status, asked for once InitInstance has returned.
+  virtual int ExitInstance() { return 0; }
 
   // Called by WinMain before InitInstance.
   void Start(HINSTANCE instance);
@@ -25,6 +27,10 @@ class CWinApp {
   CString m_pszAppName;       // the executable's base name: every message box's caption
   CString m_pszHelpFilePath;  // the executable's path with ".HLP"
   CWnd* m_pMainWnd = nullptr;
+  // While a message box of our own is up, F1 asks for this topic instead of
+  // the dialog's; 0 at other times.
+  DWORD m_dwPromptContext = 0;
+  int m_errorsReported = 0;  // errors that escaped a handler and were shown
 };
 
 CWinApp* AfxGetApp();

@@ -6,20 +6,28 @@
 //   rect            "rect X Y W H" of the main dialog on the screen
 //   click:ID        click the dialog button ID
 //   key:VK          press a key (decimal virtual-key code) in the focused control
+//   press:VK        press a key on the keyboard, as the user does (to the active window)
 //   syscommand:HEX  a system command, as from the system menu
 //   box             wait for a window owned by the dialog; "box CAPTION|TEXT|RECT"
+//   icon            "icon stop", "icon exclamation" or "icon other": the picture
+//                   of the box last found, by the colours on the screen
 //   ok              press OK in the window last found by "box"
 //   nobox           "nobox" when no owned window appears within a second
 //   gone            wait until the dialog has closed
 //   proxy?          "proxy VALUE" or "proxy <missing>"
+//   proxyraw?       "proxyraw TYPE HEX": the value exactly as held, or "proxyraw <missing>"
 //   proxy=TEXT      set ProxyOverride; "proxy-" deletes it
 //   lock            hold the hosts file open without sharing until the end
+//   hold            hold the hosts file open for reading, sharing everything, until the end
+//   helpwatch       stand in for the help viewer from now on
+//   help?           wait for a help request; "help COMMAND CONTEXT FILE"
 //   joined          "joined TEXT": the proxy exceptions the tool puts in front
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "ManagedHosts.h"
 
@@ -32,6 +40,7 @@ const DWORD kTimeoutMs = 20000;
 HWND g_dialog = nullptr;
 HWND g_box = nullptr;
 HANDLE g_lock = INVALID_HANDLE_VALUE;
+std::string g_helpRequest;
 
 std::string Utf8(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -132,12 +141,103 @@ void Proxy(const std::string& command) {
   RegCloseKey(key);
 }
 
-void Lock() {
+// The picture of a message box told apart by its colours: a red disc for
+// the stop sign, a yellow triangle for the exclamation mark.
+void Icon() {
+  HWND icon = nullptr;
+  for (HWND child = GetWindow(g_box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = child;
+  if (icon == nullptr) Fail("no icon");
+  RECT r{};
+  GetWindowRect(icon, &r);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<RGBQUAD> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  int red = 0;
+  int yellow = 0;
+  for (const RGBQUAD& p : pixels) {
+    red += p.rgbRed > 150 && p.rgbGreen < 100 && p.rgbBlue < 100;
+    yellow += p.rgbRed > 150 && p.rgbGreen > 150 && p.rgbBlue < 100;
+  }
+  const char* kind = red > 20 && red > yellow ? "stop" : yellow > 20 && yellow > red ? "exclamation" : "other";
+  std::printf("icon %s\n", kind);
+}
+
+// The help viewer's request as wine's WinHelpA sends it: WM_COPYDATA to the
+// window of class "MS_WINHELP", a record of command, data and file name.
+LRESULT CALLBACK HelpViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
+  const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+  struct Request {
+    WORD size, command;
+    LONG data, reserved;
+    WORD ofsFilename, ofsData;
+  };
+  const auto* request = static_cast<const Request*>(copy->lpData);
+  const char* file = request->ofsFilename ? static_cast<const char*>(copy->lpData) + request->ofsFilename : "";
+  std::wstring wideFile(MAX_PATH, L'\0');
+  wideFile.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, file, -1, wideFile.data(), MAX_PATH)));
+  char line[64];
+  std::snprintf(line, sizeof line, "help %u 0x%lX ", request->command, static_cast<unsigned long>(request->data));
+  g_helpRequest = line + Utf8(wideFile.c_str());
+  return TRUE;
+}
+
+void HelpWatch() {
+  WNDCLASSA viewer{};
+  viewer.lpfnWndProc = HelpViewerProc;
+  viewer.hInstance = GetModuleHandleA(nullptr);
+  viewer.lpszClassName = "MS_WINHELP";
+  if (!RegisterClassA(&viewer) || !CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr))
+    Fail("help viewer");
+}
+
+void HelpRequest() {
+  const bool arrived = WaitFor([] {
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+    return !g_helpRequest.empty();
+  });
+  if (!arrived) Fail("no help request");
+  std::printf("%s\n", g_helpRequest.c_str());
+  g_helpRequest.clear();
+}
+
+void ProxyRaw() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("registry");
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, L"ProxyOverride", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    std::printf("proxyraw <missing>\n");
+  } else {
+    std::vector<BYTE> bytes(size);
+    RegQueryValueExW(key, L"ProxyOverride", nullptr, nullptr, bytes.data(), &size);
+    std::printf("proxyraw %lu ", static_cast<unsigned long>(type));
+    for (DWORD i = 0; i < size; ++i) std::printf("%02X", bytes[i]);
+    std::printf("\n");
+  }
+  RegCloseKey(key);
+}
+
+HANDLE OpenHosts(DWORD access, DWORD share, DWORD creation) {
   char path[MAX_PATH];
   GetSystemDirectoryA(path, MAX_PATH);
   lstrcatA(path, "\\drivers\\etc\\Hosts");
-  g_lock = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (g_lock == INVALID_HANDLE_VALUE) Fail("lock");
+  const HANDLE file = CreateFileA(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail("hosts file");
+  return file;
 }
 
 void Run(const std::string& command) {
@@ -159,10 +259,20 @@ void Run(const std::string& command) {
     const WPARAM vk = static_cast<WPARAM>(std::atoi(argument().c_str()));
     PostMessageW(info.hwndFocus ? info.hwndFocus : g_dialog, WM_KEYDOWN, vk, 1);
     PostMessageW(info.hwndFocus ? info.hwndFocus : g_dialog, WM_KEYUP, vk, 0xC0000001);
+  } else if (command.rfind("press:", 0) == 0) {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+      key.type = INPUT_KEYBOARD;
+      key.ki.wVk = static_cast<WORD>(std::atoi(argument().c_str()));
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
   } else if (command.rfind("syscommand:", 0) == 0) {
     PostMessageW(g_dialog, WM_SYSCOMMAND, std::strtoul(argument().c_str(), nullptr, 16), 0);
   } else if (command == "box") {
     Box();
+  } else if (command == "icon") {
+    Icon();
   } else if (command == "ok") {
     if (g_box == nullptr && !WaitFor([] { return (g_box = FindOwnedWindow()) != nullptr; })) Fail("no owned window");
     PostMessageW(g_box, WM_COMMAND, IDOK, 0);
@@ -174,10 +284,18 @@ void Run(const std::string& command) {
   } else if (command == "gone") {
     if (!WaitFor([] { return !IsWindow(g_dialog); })) Fail("dialog still open");
     std::printf("gone\n");
+  } else if (command == "proxyraw?") {
+    ProxyRaw();
   } else if (command.rfind("proxy", 0) == 0) {
     Proxy(command);
   } else if (command == "lock") {
-    Lock();
+    g_lock = OpenHosts(GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+  } else if (command == "hold") {
+    g_lock = OpenHosts(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  } else if (command == "helpwatch") {
+    HelpWatch();
+  } else if (command == "help?") {
+    HelpRequest();
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

@@ -16,6 +16,9 @@ ABOUT_CAPTION = "Orvane設定ﾂｰﾙのﾊﾞｰｼﾞｮﾝ情報"
 HOSTS_WINDOWS_PATH = "C:\\windows\\system32\\drivers\\etc\\Hosts"
 ORIGINAL_HOSTS = b"# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n"
 SCREEN = "1024x768"
+# The process's exit status: an action done, closed without one, an error told.
+EXIT_COMPLETED, EXIT_CLOSED, EXIT_FAILED = 0, 1, 2
+HELP_CONTEXT = 1  # the help viewer's command for a topic by number
 
 
 class Session:
@@ -58,13 +61,14 @@ class Session:
             f.write(data)
 
     @contextlib.contextmanager
-    def running(self, exe=None):
-        """The program, started; it must have ended by itself at the end."""
+    def running(self, status, exe=None):
+        """The program, started; it must have ended by itself at the end,
+        with the exit status given."""
         app = subprocess.Popen([self.args.wine_run, self.prefix, exe or self.args.exe],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             yield app
-            app.wait(timeout=30)
+            expect(app.wait(timeout=30) == status, f"exit status {app.returncode}, not {status}")
         finally:
             if app.poll() is None:
                 app.kill()
@@ -77,6 +81,10 @@ class Session:
 
     def proxy(self):
         return self.drive("proxy?")[0][len("proxy "):]
+
+    def proxy_raw(self):
+        """ProxyOverride exactly as the registry holds it."""
+        return self.drive("proxyraw?")[0]
 
 
 def rect_of(line):
@@ -91,14 +99,19 @@ def expect(condition, message):
 def test_set_then_remove(s):
     s.drive("proxy-")
     s.set_hosts(ORIGINAL_HOSTS)
-    with s.running():
+    help_file = os.path.splitext(s.args.exe)[0] + ".HLP"
+    with s.running(EXIT_COMPLETED):
         lines = s.drive("wait", "state", "rect")
         expect(lines[0] == "state set=1 remove=0 focus=2", lines[0])
         s.screenshot("main-dialog.png", rect_of(lines[1]))
-        box = s.drive("wait", "click:1000", "box")[0]
+        # F1 asks for the dialog's topic; in the completion box, for the box's.
+        box, icon, help_box = s.drive("helpwatch", "wait", "click:1000", "box", "icon", "press:112", "help?")
         caption, text, _ = box[len("box "):].split("|")
         expect(caption == s.app_name, f"caption {caption!r}")
         expect(text == SET_DONE, f"text {text!r}")
+        expect(icon == "icon exclamation", icon)
+        expect(help_box.startswith(f"help {HELP_CONTEXT} 0x30066 "), help_box)
+        expect(help_box.lower().endswith(os.path.basename(help_file).lower()), help_box)
         s.screenshot("set-done.png", rect_of(box))
         s.drive("wait", "ok", "gone")
     set_hosts = s.hosts()
@@ -107,7 +120,9 @@ def test_set_then_remove(s):
     expect(len(added) == 32 and added[-1] == "" and all("\t\t" in l for l in added[:-1]), f"31 lines: {added}")
     expect(s.proxy() == s.joined + ";", "proxy set")
 
-    with s.running():
+    with s.running(EXIT_COMPLETED):
+        help_dialog = s.drive("helpwatch", "wait", "press:112", "help?")[0]
+        expect(help_dialog.startswith(f"help {HELP_CONTEXT} 0x20066 "), help_dialog)
         lines = s.drive("wait", "state", "click:1001", "box")
         expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
         expect(lines[1].split("|")[1] == REMOVE_DONE, lines[1])
@@ -120,7 +135,7 @@ def test_closing_changes_nothing(s):
     for way in ("click:2", "key:27", "key:13", "syscommand:F060"):
         s.drive("proxy=intranet.test;<local>")
         s.set_hosts(ORIGINAL_HOSTS)
-        with s.running():
+        with s.running(EXIT_CLOSED):
             s.drive("wait", way, "gone")
         expect(s.hosts() == ORIGINAL_HOSTS, f"{way}: hosts unchanged")
         expect(s.proxy() == "intranet.test;<local>", f"{way}: proxy unchanged")
@@ -128,7 +143,7 @@ def test_closing_changes_nothing(s):
 
 def test_about_box_from_system_commands(s):
     s.drive(f"proxy=a.test;{s.joined.split(';')[0].upper()}")
-    with s.running():
+    with s.running(EXIT_CLOSED):
         lines = s.drive("wait", "state", "syscommand:10", "box")
         expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
         expect(lines[1].startswith("box " + ABOUT_CAPTION + "|"), lines[1])
@@ -143,7 +158,7 @@ def test_locked_hosts_changes_nothing(s):
     # Stored under another name, the tool shows that name as the caption.
     renamed = os.path.join(os.path.dirname(os.path.abspath(s.args.exe)), "renamed copy.exe")
     shutil.copyfile(s.args.exe, renamed)
-    with s.running(renamed):
+    with s.running(EXIT_FAILED, renamed):
         lines = s.drive("lock", "wait", "click:1000", "box", "ok", "state", "click:2", "gone")
         caption, text, _ = lines[0][len("box "):].split("|")
         expect(caption == "renamed copy", caption)
@@ -151,6 +166,24 @@ def test_locked_hosts_changes_nothing(s):
         expect(lines[1].startswith("state set=0 remove=0 "), lines[1])
     expect(s.hosts() == ORIGINAL_HOSTS, "hosts unchanged")
     expect(s.proxy() == "<missing>", "proxy unchanged")
+
+
+def test_blocked_replace_puts_the_proxy_list_back(s):
+    # A reader that shares everything, for longer than the tool retries: the
+    # hosts file can be read and the new one written beside it, but not put
+    # in its place, after the proxy list was written.
+    s.drive("proxy=intranet.test;<local>")
+    s.set_hosts(ORIGINAL_HOSTS)
+    proxy = s.proxy_raw()
+    with s.running(EXIT_FAILED):
+        box, icon, state = s.drive("hold", "wait", "click:1000", "box", "icon", "ok", "state", "click:2", "gone")[:3]
+        caption, text, _ = box[len("box "):].split("|")
+        expect(caption == s.app_name, caption)
+        expect(HOSTS_WINDOWS_PATH.lower() in text.lower() and text != SET_DONE, text)
+        expect(icon == "icon stop", icon)
+        expect(state.startswith("state set=0 remove=0 "), state)
+    expect(s.hosts() == ORIGINAL_HOSTS, "hosts unchanged")
+    expect(s.proxy_raw() == proxy, f"proxy unchanged: {s.proxy_raw()} after {proxy}")
 
 
 def ensure_display():
@@ -179,7 +212,7 @@ def main():
                    + ([SCREEN] if xvfb else []), check=True)
     session = Session(args)
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
-             test_locked_hosts_changes_nothing]
+             test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

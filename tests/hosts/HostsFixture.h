@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "HostsFile.h"
-#include "HostsUpdate.h"
 #include "ManagedHosts.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -27,7 +27,7 @@ class HostsFileTest : public ::testing::Test {
     std::filesystem::create_directories(testfiles::Local(m_folder.Path() + "\\system32\\drivers\\etc"));
     native::SetSystem(kNtVersion, m_folder.Path() + "\\system32", m_folder.Path());
 #endif
-    m_path = CHostsFile(FALSE).GetPath();
+    m_path = CHostsFile().GetPath();
     m_hadHosts = std::filesystem::exists(testfiles::Local(m_path));
     if (m_hadHosts) m_original = testfiles::ReadBytes(m_path);
   }
@@ -48,6 +48,11 @@ class HostsFileTest : public ::testing::Test {
 
   void WriteHosts(std::string_view bytes) { testfiles::WriteBytes(m_path, bytes); }
   std::string Hosts() const { return testfiles::ReadBytes(m_path); }
+  // Nothing when there is no hosts file.
+  std::optional<std::string> HostsIfAny() const {
+    if (!std::filesystem::exists(testfiles::Local(m_path))) return std::nullopt;
+    return Hosts();
+  }
   void RemoveHosts() { std::filesystem::remove(testfiles::Local(m_path)); }
 
   // Files the editor may have left beside the hosts file.
@@ -60,9 +65,9 @@ class HostsFileTest : public ::testing::Test {
     return names;
   }
 
-  // Set or Remove settings, start to commit, on one editor.
+  // The hosts file's part of Set or Remove settings.
   std::string Update(bool set) {
-    UpdateHostsFile(set);
+    CHostsFile().Update(set ? CHostsFile::addMissing : CHostsFile::markManaged);
     return Hosts();
   }
   std::string Set() { return Update(true); }

@@ -59,6 +59,9 @@ class ProxyOverrideTest : public RegistryTest {
   }
   static std::optional<Stored> Override() { return Value(kKey, kName); }
 
+  static void Set() { ProxyOverrideChange::AddProxyExceptionSet().Write(); }
+  static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet().Write(); }
+
   static std::vector<std::string> Entries(const Current& text) {
     SetOverride(text);
     ProxyExceptionList list;
@@ -131,7 +134,7 @@ TEST_F(ProxyOverrideTest, SetPutsTheSetInFrontUnlessTheWildcardIsThere) {
   };
   for (const auto& c : cases) {
     SetOverride(c.value);
-    AddProxyExceptionSet();
+    Set();
     EXPECT_EQ(Override(), Sz(c.written)) << c.value.value_or("(missing)");
   }
 }
@@ -161,7 +164,7 @@ TEST_F(ProxyOverrideTest, RemoveWritesBackEveryOtherEntry) {
   };
   for (const auto& c : cases) {
     SetOverride(c.value);
-    RemoveProxyExceptionSet();
+    Remove();
     EXPECT_EQ(Override(), Sz(c.written)) << c.value.value_or("(missing)");
   }
 }
@@ -171,42 +174,55 @@ TEST_F(ProxyOverrideTest, SetThenRemoveKeepsTheUsersListWhole) {
        {Current(), Current("a.test"), Current(LongList(256)), Current(LongList(257)), Current(LongList(10000))}) {
     SetOverride(value);
     const std::string list = value.value_or("");
-    AddProxyExceptionSet();
+    Set();
     EXPECT_EQ(Override(), Sz(J + ";" + list)) << list.size();
-    AddProxyExceptionSet();
+    Set();
     EXPECT_EQ(Override(), Sz(J + ";" + list)) << "second Set, " << list.size();
-    RemoveProxyExceptionSet();
+    Remove();
     EXPECT_EQ(Override(), Sz(value ? list : "--NULLSTRING--")) << list.size();
   }
 }
 
 #ifndef _WIN32
 // Writing back a list that was never read would drop the user's entries.
-TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsLeftAlone) {
+TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
   const struct {
     const char* function;
     int nth;
   } failures[] = {
       {"RegOpenKeyExA", 1},    {"RegCreateKeyExA", 1},  {"RegCreateKeyExA", 4},
-      {"RegQueryValueExA", 1}, {"RegQueryValueExA", 2},
+      {"RegQueryValueExW", 1}, {"RegQueryValueExW", 2},
   };
   const std::string list = LongList(300);  // read in a second query
   for (const auto& failure : failures) {
+    SCOPED_TRACE(std::string(failure.function) + " " + std::to_string(failure.nth));
     for (const Current& value : {Current(list), Current(J + ";" + list)}) {
       SetOverride(value);
       native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
-      ProxyExceptionList loaded;
-      EXPECT_FALSE(loaded.Load()) << failure.function << " " << failure.nth;
+      EXPECT_THROW(ProxyExceptionList().Load(), CRegistryException);
       native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
-      AddProxyExceptionSet();
-      EXPECT_EQ(Override(), Sz(*value)) << "Set, " << failure.function << " " << failure.nth;
+      EXPECT_THROW(Set(), CRegistryException);
       native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
-      RemoveProxyExceptionSet();
+      EXPECT_THROW(Remove(), CRegistryException);
       native::ClearFailure();
-      EXPECT_EQ(Override(), Sz(*value)) << "Remove settings, " << failure.function << " " << failure.nth;
+      EXPECT_EQ(Override(), Sz(*value));
     }
   }
 }
 #endif
+
+// A change made and taken back leaves the value as it was held.
+TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
+  for (const Current& value : {Current(), Current("a.test"), Current(J + ";a.test")}) {
+    SetOverride(value);
+    const std::optional<Stored> before = Value(kKey, kName, true);
+    for (const auto& change :
+         {ProxyOverrideChange::AddProxyExceptionSet(), ProxyOverrideChange::RemoveProxyExceptionSet()}) {
+      change.Write();
+      change.Undo();
+      EXPECT_EQ(Value(kKey, kName, true), before) << value.value_or("(missing)");
+    }
+  }
+}
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "RegStringValue.h"
 
-#include <vector>
+#include <optional>
+#include <string>
 
 #include "RegistryFixture.h"
 
@@ -11,18 +12,27 @@ class RegStringValueTest : public RegistryTest {
   const std::string m_key = std::string(kScratch) + "\\k";
   const std::string m_path = m_key + "\\v";
 
-  static std::string Read(const std::string& path, const char* callersValue = "") {
-    CString value(callersValue);
-    CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
+  // The text read; nothing when the read was refused.
+  static std::optional<std::string> Read(const std::string& path) {
+    CString value("caller");
+    try {
+      CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
+    } catch (const CRegistryException& error) {
+      EXPECT_EQ(error.m_cause, CRegistryException::readFailed);
+      EXPECT_EQ(error.m_strValueName, CString("HKEY_CURRENT_USER\\" + path));
+      return std::nullopt;
+    }
     return std::string(value.View());
   }
-  // Whether a read had the value.
-  static BOOL Had(const std::string& path) {
-    CString value;
-    return CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
-  }
-  static void Write(const std::string& path, const std::string& text) {
-    CRegStringValue(HKEY_CURRENT_USER, CString(path)).Write(CString(text));
+  // Whether the write was done.
+  static bool Write(const std::string& path, const std::string& text) {
+    try {
+      CRegStringValue(HKEY_CURRENT_USER, CString(path)).Write(CString(text));
+    } catch (const CRegistryException& error) {
+      EXPECT_EQ(error.m_cause, CRegistryException::writeFailed);
+      return false;
+    }
+    return true;
   }
 };
 
@@ -35,6 +45,7 @@ TEST_F(RegStringValueTest, EmptyStringIsStoredAsTheMarkerAndReadBackEmpty) {
     value.Read(read);
     EXPECT_EQ(read, "") << "read " << time;
   }
+  EXPECT_EQ(value.GetName(), CString("HKEY_CURRENT_USER\\" + m_path));
 }
 
 TEST_F(RegStringValueTest, TextIsStoredWithOneNulAndReadWhole) {
@@ -48,11 +59,11 @@ TEST_F(RegStringValueTest, TextIsStoredWithOneNulAndReadWhole) {
   }
 }
 
-TEST_F(RegStringValueTest, DataIsTakenUpToItsFirstNulOrItsSize) {
+TEST_F(RegStringValueTest, TextIsTakenUpToItsFirstNulOrItsSizeAndOtherTypesAreRefused) {
   const struct {
     DWORD type;
     std::string bytes;
-    std::string read;
+    std::optional<std::string> read;  // nothing: refused
   } cases[] = {
       {REG_SZ, "--nullstring--", "--nullstring--"},
       {REG_SZ, " --NULLSTRING--", " --NULLSTRING--"},
@@ -62,45 +73,72 @@ TEST_F(RegStringValueTest, DataIsTakenUpToItsFirstNulOrItsSize) {
       {REG_SZ, std::string(300, 'q'), std::string(300, 'q')},
       {REG_SZ, std::string("ab\0cd\0", 6), "ab"},
       {REG_SZ, "", ""},
-      {REG_BINARY, "xy", "xy"},
-      {REG_DWORD, std::string("\x41\0\0\0", 4), "A"},
+      {REG_EXPAND_SZ, "%TEMP%;a.test", "%TEMP%;a.test"},
+      {REG_BINARY, "xy", std::nullopt},
+      {REG_DWORD, std::string("\x41\0\0\0", 4), std::nullopt},
+      {REG_MULTI_SZ, std::string("a.test\0b.test\0\0", 15), std::nullopt},
   };
   for (const auto& c : cases) {
     SetValue(m_key, "v", Stored{c.type, c.bytes});
-    EXPECT_EQ(Read(m_path, "caller"), c.read) << c.bytes;
+    EXPECT_EQ(Read(m_path), c.read) << c.bytes;
+  }
+}
+
+// Read through the ANSI code page, such a text would come back with "?" in
+// place of the letters it lacks.
+TEST_F(RegStringValueTest, TextTheCodePageCannotHoldIsRefused) {
+  const std::basic_string<WCHAR> unicodeOnly = {'b', 0xFC, 'c', 'h', 'e', 'r', ';', 0xD55C, 0xAD6D, ';', 'x'};
+  SetValue(m_key, "v", WideSz(unicodeOnly), true);
+  EXPECT_EQ(Read(m_path), std::nullopt);
+  const std::basic_string<WCHAR> japanese = {0x65E5, 0x672C, ';', 0xFF71, 'x'};  // 日本;ｱx
+  SetValue(m_key, "v", WideSz(japanese), true);
+  EXPECT_EQ(Read(m_path), "\x93\xFA\x96\x7B;\xB1x");
+}
+
+// Put back byte for byte: the type, the UTF-16 text and what follows its NUL.
+TEST_F(RegStringValueTest, RestorePutsBackTheValueAsItWasHeld) {
+  const std::optional<Stored> befores[] = {
+      std::nullopt,
+      WideSz(Wide("a.test;<local>")),
+      WideSz(Wide("%TEMP%"), REG_EXPAND_SZ),
+      Stored{REG_SZ, WideSz(Wide("ab")).bytes + std::string("x\0y", 3)},
+  };
+  const CRegStringValue value(HKEY_CURRENT_USER, CString(m_path));
+  for (const auto& before : befores) {
+    CreateKey(m_key);
+    SetValue(m_key, "v", before, true);
+    CString text;
+    RegStoredValue stored;
+    value.Read(text, &stored);
+    value.Write("new");
+    value.Restore(stored);
+    EXPECT_EQ(Value(m_key, "v", true), before) << ::testing::PrintToString(before);
   }
 }
 
 TEST_F(RegStringValueTest, MissingValueReadsEmptyAndIsNotCreated) {
   CreateKey(m_key);
-  EXPECT_EQ(Read(m_path, "caller"), "");
-  EXPECT_TRUE(Had(m_path));
+  EXPECT_EQ(Read(m_path), "");
   EXPECT_EQ(Value(m_key, "v"), std::nullopt);
 }
 
 TEST_F(RegStringValueTest, ReadingUnderMissingKeysCreatesThemEmpty) {
-  EXPECT_EQ(Read(m_key + "\\a\\b\\v", "caller"), "");
+  EXPECT_EQ(Read(m_key + "\\a\\b\\v"), "");
   EXPECT_TRUE(KeyExists(m_key + "\\a\\b"));
   EXPECT_EQ(Value(m_key + "\\a\\b", "v"), std::nullopt);
 }
 
-TEST_F(RegStringValueTest, UnusablePathsCreateNothing) {
-  const struct {
-    std::string path;
-    const char* read;  // with "caller" passed in
-  } cases[] = {
-      {std::string(kTopScratch) + "\\v", "caller"},  // first component missing
-      {std::string(kTopScratch) + "\\a\\v", "caller"},
-      {std::string("\\") + kTopScratch + "\\v", ""},  // no usable separator
-      {kTopScratch, ""},
+TEST_F(RegStringValueTest, UnusablePathsAreRefusedAndCreateNothing) {
+  const std::string paths[] = {
+      std::string(kTopScratch) + "\\v",  // first component missing
+      std::string(kTopScratch) + "\\a\\v",
+      std::string("\\") + kTopScratch + "\\v",  // no usable separator
+      kTopScratch,
   };
-  for (const auto& c : cases) {
-    Write(c.path, "x");
-    EXPECT_FALSE(KeyExists(kTopScratch)) << c.path;
-    EXPECT_EQ(Read(c.path, "caller"), c.read) << c.path;
-    EXPECT_EQ(Read(c.path, "--NULLSTRING--"), "") << c.path;
-    EXPECT_FALSE(Had(c.path)) << c.path;
-    EXPECT_FALSE(KeyExists(kTopScratch)) << c.path;
+  for (const std::string& path : paths) {
+    EXPECT_FALSE(Write(path, "x")) << path;
+    EXPECT_EQ(Read(path), std::nullopt) << path;
+    EXPECT_FALSE(KeyExists(kTopScratch)) << path;
   }
 }
 
@@ -118,46 +156,43 @@ TEST_F(RegStringValueTest, PathNamesItsLastKeyAndValue) {
       {m_key + "\\" + std::string(300, 'n'), m_key, std::string(300, 'n')},
   };
   for (const auto& c : cases) {
-    Write(c.path, "text");
+    EXPECT_TRUE(Write(c.path, "text")) << c.path;
     EXPECT_EQ(Value(c.key, c.name.c_str()), Sz("text")) << c.path;
     EXPECT_EQ(Read(c.path), "text") << c.path;
-    EXPECT_TRUE(Had(c.path)) << c.path;
   }
 }
 
-TEST_F(RegStringValueTest, KeyNameTheRegistryRefusesEndsTheWalk) {
+TEST_F(RegStringValueTest, KeyNameTheRegistryRefusesIsAFailure) {
   const std::string path = m_key + "\\" + std::string(300, 'k') + "\\v";
-  Write(path, "text");
-  EXPECT_EQ(Read(path, "caller"), "caller");
-  EXPECT_FALSE(Had(path));
+  EXPECT_FALSE(Write(path, "text"));
+  EXPECT_EQ(Read(path), std::nullopt);
   EXPECT_TRUE(KeyExists(m_key));
 }
 
 #ifndef _WIN32
-TEST_F(RegStringValueTest, FailingCallLeavesTheValueAndClosesEveryKey) {
+TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
   const struct {
     const char* function;
     int nth;
-    const char* stored;  // after writing "new"
-    const char* read;    // with "caller" passed in
-    BOOL had;
+    bool writes;  // the write is refused
+    bool reads;   // the read is refused
   } cases[] = {
-      {"RegOpenKeyExA", 1, "old", "caller", FALSE},   {"RegCreateKeyExA", 1, "old", "caller", FALSE},
-      {"RegCreateKeyExA", 2, "old", "caller", FALSE}, {"RegSetValueExA", 1, "old", "old", TRUE},
-      {"RegQueryValueExA", 1, "new", "", FALSE},
+      {"RegOpenKeyExA", 1, true, true},   {"RegCreateKeyExA", 1, true, true},   {"RegCreateKeyExA", 2, true, true},
+      {"RegSetValueExA", 1, true, false}, {"RegQueryValueExW", 1, false, true}, {"RegQueryValueExW", 2, false, true},
   };
+  const std::string old(600, 'o');  // read in a second query
   for (const auto& c : cases) {
-    SetValue(m_key, "v", Sz("old"));
+    SCOPED_TRACE(std::string(c.function) + " " + std::to_string(c.nth));
+    SetValue(m_key, "v", Sz(old));
     native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
-    Write(m_path, "new");
+    EXPECT_EQ(Write(m_path, "new"), !c.writes);
     native::ClearFailure();
-    EXPECT_EQ(Value(m_key, "v"), Sz(c.stored)) << c.function << " " << c.nth;
+    EXPECT_EQ(Value(m_key, "v"), Sz(c.writes ? old : "new"));
+    SetValue(m_key, "v", Sz(old));
     native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Read(m_path, "caller"), c.read) << c.function << " " << c.nth;
-    native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Had(m_path), c.had) << c.function << " " << c.nth;
+    EXPECT_EQ(Read(m_path), c.reads ? std::nullopt : std::optional<std::string>(old));
     native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0) << c.function << " " << c.nth;
+    EXPECT_EQ(native::OpenKeyCount(), 0);
   }
 }
 #endif

@@ -1,5 +1,6 @@
 // Raw access to values under HKEY_CURRENT_USER for the tests: a value's
-// type and bytes exactly as stored, read and put back.
+// type and bytes, read and put back. Through the narrow calls text is in the
+// ANSI code page; through the wide ones, exactly as the registry holds it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 #include "Handle.h"
 
 class RegistryValues {
- protected:
+ public:
   struct Stored {
     DWORD type;
     std::string bytes;
@@ -41,24 +42,29 @@ class RegistryValues {
   }
 
   // The value's type and raw bytes; nothing when the key or the value is missing.
-  static std::optional<Stored> Value(const std::string& keyPath, const char* name) {
+  static std::optional<Stored> Value(const std::string& keyPath, const char* name, bool wide = false) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
     const UniqueKey owner(key);
+    const auto query = [&](DWORD* type, std::string* bytes, DWORD* size) {
+      auto* data = bytes ? reinterpret_cast<LPBYTE>(bytes->data()) : nullptr;
+      return wide ? RegQueryValueExW(key, Wide(name).c_str(), nullptr, type, data, size)
+                  : RegQueryValueExA(key, name, nullptr, type, data, size);
+    };
     Stored stored{REG_NONE, {}};
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    if (query(&stored.type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
     stored.bytes.resize(size);
-    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(stored.bytes.data()), &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(query(nullptr, &stored.bytes, &size), ERROR_SUCCESS);
     stored.bytes.resize(size);
     return stored;
   }
 
   // Stores the raw bytes as they are, or deletes the value when there are
-  // none. A non-NUL byte follows them, or the registry would count a NUL
-  // that the caller left out.
-  static void SetValue(const std::string& keyPath, const char* name, const std::optional<Stored>& value) {
+  // none. Non-NUL bytes follow them, or the registry would count a NUL that
+  // the caller left out.
+  static void SetValue(const std::string& keyPath, const char* name, const std::optional<Stored>& value,
+                       bool wide = false) {
     CreateKey(keyPath);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
@@ -67,10 +73,20 @@ class RegistryValues {
       RegDeleteValueA(key, name);
       return;
     }
-    const std::string guarded = value->bytes + 'X';
-    ASSERT_EQ(RegSetValueExA(key, name, 0, value->type, reinterpret_cast<const BYTE*>(guarded.data()),
-                             static_cast<DWORD>(value->bytes.size())),
+    const std::string guarded = value->bytes + "XX";
+    const auto* data = reinterpret_cast<const BYTE*>(guarded.data());
+    const auto size = static_cast<DWORD>(value->bytes.size());
+    ASSERT_EQ(wide ? RegSetValueExW(key, Wide(name).c_str(), 0, value->type, data, size)
+                   : RegSetValueExA(key, name, 0, value->type, data, size),
               ERROR_SUCCESS);
+  }
+
+  // A text as it is held in the registry: UTF-16 with its NUL.
+  static Stored WideSz(const std::basic_string<WCHAR>& text, DWORD type = REG_SZ) {
+    return {type, std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR))};
+  }
+  static std::basic_string<WCHAR> Wide(const char* ascii) {
+    return std::basic_string<WCHAR>(ascii, ascii + std::char_traits<char>::length(ascii));
   }
 
   // A text as CRegStringValue stores it.

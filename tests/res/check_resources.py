@@ -230,6 +230,9 @@ def about_box(dep):
 
 # ------------------------------------------------------------------ strings
 
+# Our own three; out of memory; file errors by cause; registry errors.
+STRING_IDS = [101, 102, 103, 61475] + list(range(61856, 61871)) + [61880, 61881, 61882]
+
 def read_strings(entries):
     strings = {}
     for rtype, name, _, data in entries:
@@ -254,6 +257,9 @@ def check_strings(t, entries):
         61857: "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。",
         61865: "%1 のｼｰｸに失敗しました。",
         61869: "%1 へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。",
+        61880: "%1 の読み取りに失敗しました。",
+        61881: "%1 への書き込みに失敗しました。",
+        61882: "%1 の置き換えに失敗し、%2 を元に戻せませんでした。",
     }
     for sid, text in want.items():
         t.equal(s.get(sid), text, f"string {sid}")
@@ -261,7 +267,7 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    t.equal(sorted(s), [101, 102, 103, 61475] + list(range(61856, 61871)), "string ids")
+    t.equal(sorted(s), STRING_IDS, "string ids")
     for sid, text in sorted(s.items()):
         # Shown through the narrow code page: every character must have a form there.
         try:
@@ -384,7 +390,7 @@ def main(argv):
     t.check(re.fullmatch(r"https?://\S+", dep.get("DEPLOY_GUIDE_URL", "")) is not None, "guide address is a URL")
     for rtype, name, language, _ in entries:
         t.equal(language, JAPANESE, f"language of resource {rtype}/{name}")
-    blocks = sorted({sid // 16 + 1 for sid in [101, 102, 103, 61475] + list(range(61856, 61871))})
+    blocks = sorted({sid // 16 + 1 for sid in STRING_IDS})
     t.equal(sorted(res), sorted([(RT_ICON, 1), (RT_ICON, 2), (RT_DIALOG, 100), (RT_DIALOG, 102),
                                  (RT_GROUP_ICON, ICON_ID), (RT_VERSION, 1), (RT_MANIFEST, 1)]
                                 + [(RT_STRING, b) for b in blocks]), "resource list")

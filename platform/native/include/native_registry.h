@@ -1,7 +1,8 @@
 // Registry calls of ADVAPI32 for the native build, over an in-memory
 // registry: key and value names compare without regard to letter case,
-// values keep their type and raw bytes, and the return codes are those of
-// Windows. Included by the stand-in windows.h.
+// values keep their type and raw bytes, text values are held in UTF-16 and
+// converted at the narrow calls, and the return codes are those of Windows.
+// Included by the stand-in windows.h.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,7 @@ typedef BYTE* LPBYTE;
 #define REG_EXPAND_SZ 2u
 #define REG_BINARY 3u
 #define REG_DWORD 4u
+#define REG_MULTI_SZ 7u
 
 #define REG_OPTION_NON_VOLATILE 0u
 #define REG_CREATED_NEW_KEY 1u
@@ -43,7 +45,9 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass,
                         LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
-LSTATUS RegCloseKey(HKEY key);
-// Used by the tests alone, to clear their scratch keys and values.
-LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey);
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
+LSTATUS RegCloseKey(HKEY key);
+// Used by the tests alone, to clear their scratch keys.
+LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey);

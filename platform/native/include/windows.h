@@ -20,6 +20,9 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
+typedef char16_t WCHAR;  // UTF-16, as on Windows
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 
 #define TRUE 1
 #define FALSE 0
@@ -45,6 +48,8 @@ typedef LONG* PLONG;
 #define ERROR_DISK_FULL 112L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
+
+#define CP_ACP 0u
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -97,5 +102,11 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes);
 
 BOOL IsCharAlphaA(CHAR ch);
 BOOL IsDBCSLeadByte(BYTE ch);
+// Code page 932 only. Bytes that are no character of it map to characters
+// of a private-use range and back, so that text written through the narrow
+// calls reads back byte for byte, as it does on Windows for real text.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int length,
+                        LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 #include "native_registry.h"

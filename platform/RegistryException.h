@@ -1,0 +1,30 @@
+// The registry error raised by the registry layer: what failed, the
+// operating system's error code and the full name of the value concerned,
+// as the user is told it.
+#pragma once
+
+#include <windows.h>
+
+#include "CString.h"
+
+class CRegistryException {
+ public:
+  enum Cause {
+    // A key on the way cannot be opened or created, or the value cannot be
+    // read or held as text of the ANSI code page.
+    readFailed = 0,
+    // A key on the way cannot be opened or created, or the write is refused.
+    writeFailed = 1,
+    // A change of the value could not be taken back after `m_strFileName`
+    // failed to be replaced: the value keeps its new text.
+    restoreFailed = 2,
+  };
+
+  CRegistryException(Cause cause, LONG osError, CString valueName)
+      : m_cause(cause), m_lOsError(osError), m_strValueName(std::move(valueName)) {}
+
+  Cause m_cause;
+  LONG m_lOsError;
+  CString m_strValueName;
+  CString m_strFileName;  // restoreFailed: the file whose replace failed
+};

@@ -1,0 +1,262 @@
+#include "Action.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ProxyExceptionList.h"
+#include "hosts/HostsFixture.h"
+#include "proxy/RegistryValues.h"
+
+namespace {
+
+const std::string kOverridePath = PROXY_OVERRIDE_PATH;
+const std::string kKey = kOverridePath.substr(0, kOverridePath.rfind('\\'));
+const std::string kName = kOverridePath.substr(kOverridePath.rfind('\\') + 1);
+const CString kValueName = CString("HKEY_CURRENT_USER\\" + kOverridePath);
+
+const std::string kOrdinaryHosts =
+    "# hosts of this PC\r\n"
+    "127.0.0.1       localhost\r\n"
+    "::1             localhost\r\n"
+    "10.0.0.5\tprinter.test\r\n";
+const std::string kUsersList = "*.local.test;10.*;<local>";
+const std::string kJoined(ProxyExceptionsJoined().View());
+
+// Both settings: the hosts file's bytes (nothing: no file) and ProxyOverride
+// exactly as held (nothing: no value).
+struct State {
+  std::optional<std::string> hosts;
+  std::optional<RegistryValues::Stored> proxy;
+  bool operator==(const State&) const = default;
+  friend void PrintTo(const State& state, std::ostream* out) {
+    *out << (state.hosts ? std::to_string(state.hosts->size()) + " bytes of hosts" : "no hosts") << ", proxy "
+         << ::testing::PrintToString(state.proxy);
+  }
+};
+
+struct Case {
+  const char* name;
+  Action action;
+  State before;
+  State after;
+};
+
+// The user's hosts file and ProxyOverride, saved before each test and put
+// back after it; natively in an emptied stand-in registry whose key handles
+// must all be closed by the end.
+class ActionTest : public HostsFileTest, protected RegistryValues {
+ protected:
+  void SetUp() override {
+#ifndef _WIN32
+    native::ResetRegistry();
+    CreateKey(kKey);
+#endif
+    HostsFileTest::SetUp();
+    m_savedProxy = Value(kKey, kName.c_str(), true);
+  }
+
+  void TearDown() override {
+#ifndef _WIN32
+    native::ClearFailure();
+    EXPECT_EQ(native::OpenKeyCount(), 0) << "a key handle was left open";
+#endif
+    SetValue(kKey, kName.c_str(), m_savedProxy, true);
+    HostsFileTest::TearDown();
+  }
+
+  // A state from texts: the proxy list held as the registry holds text.
+  static State Settings(std::optional<std::string> hosts, const std::optional<std::string>& proxy) {
+    return {std::move(hosts), proxy ? std::optional<Stored>(WideSz(Wide(proxy->c_str()))) : std::nullopt};
+  }
+
+  // Where each action starts, and what it leaves when it is carried out.
+  static std::vector<Case> Cases() {
+    const std::string managed = ManagedLines();
+    const State ordinary = Settings(kOrdinaryHosts, kUsersList);
+    const State set = Settings(kOrdinaryHosts + managed, kJoined + ";" + kUsersList);
+    return {
+        {"Set", Action::set, ordinary, set},
+        {"Remove settings", Action::remove, set, ordinary},
+        {"Set on a new machine", Action::set, Settings(std::nullopt, std::nullopt), Settings(managed, kJoined + ";")},
+    };
+  }
+
+  void Put(const State& state) {
+    if (state.hosts)
+      WriteHosts(*state.hosts);
+    else
+      RemoveHosts();
+    SetValue(kKey, kName.c_str(), state.proxy, true);
+  }
+  State Now() const { return {HostsIfAny(), Value(kKey, kName.c_str(), true)}; }
+
+  std::optional<Stored> m_savedProxy;
+};
+
+// Runs the action; true when it told of a failure. A failure names the hosts
+// file or the registry value.
+bool FailureTold(Action action, const CString& hostsPath) {
+  try {
+    CarryOut(action);
+  } catch (const CFileException& error) {
+    EXPECT_EQ(error.m_strFileName, hostsPath);
+    return true;
+  } catch (const CRegistryException& error) {
+    EXPECT_EQ(error.m_strValueName, kValueName);
+    return true;
+  }
+  return false;
+}
+
+TEST_F(ActionTest, EachActionCarriesBothSettingsThroughAndSetThenRemoveGivesThemBack) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    Put(c.before);
+    EXPECT_EQ(OfferedAction(), c.action);
+    CarryOut(c.action);
+    EXPECT_EQ(Now(), c.after);
+    EXPECT_TRUE(NewFiles().empty());
+  }
+}
+
+TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
+  const struct {
+    std::optional<std::string> proxy;
+    Action offered;
+  } cases[] = {
+      {std::nullopt, Action::set},
+      {"", Action::set},
+      {kUsersList, Action::set},
+      {kJoined.substr(kJoined.find(';') + 1), Action::set},  // the host names without the wildcard
+      {"a.test;*.ORVANE.Example", Action::remove},
+      {kJoined + ";", Action::remove},
+  };
+  for (const auto& c : cases) {
+    Put(Settings(std::nullopt, c.proxy));
+    EXPECT_EQ(OfferedAction(), c.offered) << c.proxy.value_or("(missing)");
+  }
+}
+
+// Values another program stored that Set would turn into text: told, and
+// neither setting changed.
+TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
+  const Stored values[] = {
+      {REG_MULTI_SZ, std::string("a\0.\0e\0x\0\0\0b\0.\0e\0x\0\0\0<\0l\0o\0c\0a\0l\0>\0\0\0\0\0", 42)},
+      {REG_DWORD, std::string("\1\0\0\0", 4)},
+      {REG_BINARY, "a.test"},
+      WideSz({'b', 0xFC, 'c', 'h', 'e', 'r', '.', 'e', 'x', ';', 0xD55C, 0xAD6D, '.', 'e', 'x', ';', '<', 'l', '>'}),
+  };
+  for (const Stored& value : values) {
+    for (const Action action : {Action::set, Action::remove}) {
+      const State before{kOrdinaryHosts, value};
+      Put(before);
+      try {
+        CarryOut(action);
+        ADD_FAILURE() << "no registry error for type " << value.type;
+      } catch (const CRegistryException& error) {
+        EXPECT_EQ(error.m_cause, CRegistryException::readFailed);
+        EXPECT_EQ(error.m_strValueName, kValueName);
+      }
+      EXPECT_THROW(OfferedAction(), CRegistryException);
+      EXPECT_EQ(Now(), before);
+    }
+  }
+}
+
+TEST_F(ActionTest, AHostsFileHeldWithoutSharingChangesNeitherSetting) {
+  for (const Case& c : Cases()) {
+    if (!c.before.hosts) continue;
+    SCOPED_TRACE(c.name);
+    Put(c.before);
+    UniqueFile holder(CreateFileA(m_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.valid());
+    EXPECT_TRUE(FailureTold(c.action, m_path));
+    holder.reset();
+    EXPECT_EQ(Now(), c.before);
+    EXPECT_TRUE(NewFiles().empty());
+  }
+}
+
+// A reader that shares everything lets the file be read and written beside,
+// but not replaced: the proxy list, written by then, is put back.
+TEST_F(ActionTest, AReplaceBlockedByAReaderPutsTheProxyListBack) {
+  for (const Case& c : Cases()) {
+    if (!c.before.hosts) continue;
+    SCOPED_TRACE(c.name);
+    Put(c.before);
+    UniqueFile holder(CreateFileA(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.valid());
+    EXPECT_TRUE(FailureTold(c.action, m_path));
+    holder.reset();
+    EXPECT_EQ(Now(), c.before);
+    EXPECT_TRUE(NewFiles().empty());
+  }
+}
+
+#ifndef _WIN32
+TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {
+  const Case c = Cases()[0];
+  Put(c.before);
+  UniqueFile holder(CreateFileA(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  native::InjectFailure("RegSetValueExW", 1, ERROR_ACCESS_DENIED);
+  try {
+    CarryOut(c.action);
+    ADD_FAILURE() << "no registry error";
+  } catch (const CRegistryException& error) {
+    EXPECT_EQ(error.m_cause, CRegistryException::restoreFailed);
+    EXPECT_EQ(error.m_strFileName, m_path);
+    EXPECT_EQ(error.m_strValueName, kValueName);
+  }
+  holder.reset();
+  EXPECT_EQ(Now(), (State{c.before.hosts, c.after.proxy}));
+  EXPECT_TRUE(NewFiles().empty());
+}
+
+// A reader that holds the hosts file for a moment refuses the replace once:
+// it is tried again.
+TEST_F(ActionTest, AReplaceRefusedForAMomentIsTriedAgain) {
+  for (const DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED}) {
+    const Case c = Cases()[0];
+    Put(c.before);
+    native::InjectFailure("MoveFileExA", 1, error);
+    CarryOut(c.action);
+    EXPECT_EQ(Now(), c.after) << error;
+  }
+}
+
+// Every file and registry call of an action, failing in turn with an error a
+// real machine gives: both settings end wholly old or both wholly new, and
+// the action tells of a failure exactly when they are old.
+TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
+  const DWORD errors[] = {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL};
+  for (const Case& c : Cases()) {
+    for (const DWORD error : errors) {
+      int told = 0;
+      for (int nth = 1;; ++nth) {
+        SCOPED_TRACE(std::string(c.name) + ", error " + std::to_string(error) + " at call " + std::to_string(nth));
+        Put(c.before);
+        native::InjectFailure(nullptr, nth, error);
+        const bool failureTold = FailureTold(c.action, m_path);
+        const bool failed = native::CountedCalls() >= nth;
+        native::ClearFailure();
+        const State now = Now();
+        EXPECT_TRUE(now == c.before || now == c.after) << ::testing::PrintToString(now);
+        EXPECT_EQ(failureTold, now == c.before);
+        EXPECT_TRUE(NewFiles().empty());
+        EXPECT_EQ(native::OpenKeyCount(), 0);
+        told += failureTold;
+        if (!failed) {
+          EXPECT_EQ(now, c.after);
+          break;
+        }
+      }
+      EXPECT_GT(told, 0) << c.name << ", error " << error;
+    }
+  }
+}
+#endif
+
+}  // namespace
