@@ -142,7 +142,8 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
 // neither setting changed.
 TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
   const Stored values[] = {
-      {REG_MULTI_SZ, std::string("a\0.\0e\0x\0\0\0b\0.\0e\0x\0\0\0<\0l\0o\0c\0a\0l\0>\0\0\0\0\0", 42)},
+      {REG_MULTI_SZ,
+       WideSz(Wide("a.ex")).bytes + WideSz(Wide("b.ex")).bytes + WideSz(Wide("<local>")).bytes + std::string(2, '\0')},
       {REG_DWORD, std::string("\1\0\0\0", 4)},
       {REG_BINARY, "a.test"},
       WideSz({'b', 0xFC, 'c', 'h', 'e', 'r', '.', 'e', 'x', ';', 0xD55C, 0xAD6D, '.', 'e', 'x', ';', '<', 'l', '>'}),
