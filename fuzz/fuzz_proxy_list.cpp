@@ -157,11 +157,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckNoKeyLeftOpen("a key is open after Remove settings");
   FUZZ_CHECK(Fetch() == AsStored(Join(kept)), "Remove settings kept the wrong entries");
   if (!hasException) FUZZ_CHECK(Fetch() == AsStored(trimmed), "Set then Remove settings did not give the list back");
+  // Remove settings drops whole entries only. The next read trims the whole
+  // value, so a kept first or last entry with white space at its outer end
+  // may come back as an exception; no other entry may.
   ProxyExceptionList list;
   list.Load();
-  for (int i = 0; i < list.GetEntryCount(); ++i)
+  const int last = list.GetEntryCount() - 1;
+  for (int i = 0; i <= last; ++i)
     for (const char* exception : kProxyExceptions)
-      FUZZ_CHECK(list.GetEntry(i).CompareNoCase(exception) != 0, "an exception is left after Remove settings");
+      if (list.GetEntry(i).CompareNoCase(exception) == 0)
+        FUZZ_CHECK((i == 0 || i == last) && static_cast<size_t>(i) < kept.size() && kept[i] != list.GetEntry(i).View(),
+                   "an exception is left after Remove settings");
   CheckNoKeyLeftOpen("a key is open after Load");
   return 0;
 }

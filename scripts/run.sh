@@ -13,6 +13,7 @@ prefix=$build/run-prefix
 echo "Executables: $exe (and, after the test command, build/windows-x86/app/)"
 
 if [ -n "${DISPLAY:-}" ]; then
+  scripts/wine-desktop.sh "$prefix"
   exec scripts/wine-run.sh "$prefix" "$exe"
 fi
 
@@ -23,11 +24,16 @@ xvfb=$!
 trap 'WINEPREFIX=$(realpath "$prefix") wineserver -k 2>/dev/null; kill $xvfb' EXIT
 export DISPLAY=":$display"
 sleep 1
+# No window manager: a virtual desktop as large as the screen draws the frame.
+scripts/wine-desktop.sh "$prefix" 1024x768
 scripts/wine-run.sh "$prefix" "$exe" &
 tool=$!
-read -r _ x y w h < <(scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait rect | grep '^rect')
+read -r _ x y w h < <(scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait rect | grep '^rect' | tr -d '\r')
 shot=$build/screenshot.png
 import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
 scripts/wine-run.sh "$prefix" "$build/tests/e2e_driver.exe" wait click:2 gone >/dev/null
-wait $tool
+# Closed with Cancel: nothing changed, which the tool tells by status 1.
+status=0
+wait $tool || status=$?
+[ $status = 1 ] || { echo "the tool ended with status $status, not 1"; exit 1; }
 echo "No display: the dialog was shown on a virtual one, and its picture saved to $shot"

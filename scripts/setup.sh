@@ -1,11 +1,12 @@
 #!/bin/bash
-# Installs what building and testing need, from Debian's packages.
+# Installs what building, testing and releasing need, from Debian's packages.
+# scripts/check-setup.sh proves that this list holds every command called.
 set -eu
 packages=(
-  cmake ninja-build g++ libgtest-dev libbenchmark-dev python3 valgrind clang-format clang-tidy
-  clang-14 libclang-rt-14-dev
+  git cmake ninja-build g++ libgtest-dev libbenchmark-dev python3 valgrind clang-format clang-tidy
+  clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine64 xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
+  wine wine64 fonts-wine xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
 )
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
   export DEBIAN_FRONTEND=noninteractive

@@ -1,6 +1,8 @@
 #!/bin/bash
 # Sets up, builds every preset and runs every test: natively, natively under
-# ASan/UBSan, and on Windows under wine (unit and end-to-end tests).
+# ASan/UBSan, and on Windows under wine (unit and end-to-end tests); then the
+# fuzz targets with a fixed seed, lint, memcheck, the executables' imports and
+# reproducibility, the release folder, and the set-up list.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -8,8 +10,8 @@ for preset in native native-asan windows-x64 windows-x86; do
   echo "== $preset"
   cmake --workflow --preset "$preset"
 done
-echo "== fuzzing"
-FUZZ_SECONDS=${FUZZ_SECONDS:-60} scripts/fuzz.sh
+echo "== fuzzing: the corpus replayed, then a fixed seed"
+scripts/fuzz.sh --fixed
 echo "== lint"
 scripts/lint.sh
 echo "== valgrind (memcheck) on the native unit tests"
@@ -17,3 +19,11 @@ valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definit
   build/native/tests/unit_tests --gtest_brief=1
 # The 32-bit build cannot run here; its imports are checked all the same.
 scripts/check-imports.sh i686-w64-mingw32-objdump "build/windows-x86/app/Orvane設定ﾂｰﾙ.exe"
+echo "== reproducible: each executable built again elsewhere, compared byte for byte"
+scripts/check-reproducible.sh windows-x64
+scripts/check-reproducible.sh windows-x86
+echo "== release: dist/ as an administrator gets it"
+scripts/release.sh
+python3 tests/release/check_dist.py dist build
+echo "== set-up: every command called comes with scripts/setup.sh"
+scripts/check-setup.sh

@@ -15,6 +15,7 @@ REMOVE_DONE = "設定を削除しました。ｱﾌﾟﾘｹｰｼｮﾝを終�
 ABOUT_CAPTION = "Orvane設定ﾂｰﾙのﾊﾞｰｼﾞｮﾝ情報"
 HOSTS_WINDOWS_PATH = "C:\\windows\\system32\\drivers\\etc\\Hosts"
 ORIGINAL_HOSTS = b"# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n"
+SCREEN = "1024x768"
 # The process's exit status: an action done, closed without one, an error told.
 EXIT_COMPLETED, EXIT_CLOSED, EXIT_FAILED = 0, 1, 2
 HELP_CONTEXT = 1  # the help viewer's command for a topic by number
@@ -250,7 +251,7 @@ def ensure_display():
         return None
     for number in range(90, 110):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
-            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24"],
+            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", SCREEN + "x24"],
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             os.environ["DISPLAY"] = f":{number}"
             time.sleep(1)
@@ -265,6 +266,10 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.shots, exist_ok=True)
     xvfb = ensure_display()
+    # Our own X server has no window manager: a virtual desktop as large as
+    # its screen draws the windows' frames, and the pictures show them.
+    subprocess.run([os.path.join(os.path.dirname(args.wine_run), "wine-desktop.sh"), args.prefix]
+                   + ([SCREEN] if xvfb else []), check=True)
     session = Session(args)
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""Checks the release folder that scripts/release.sh made.
+
+Usage: check_dist.py DIST BUILD   (BUILD holds windows-x64/ and windows-x86/)
+
+Each zip holds exactly the executable, named in code page 932, byte for byte
+the one built, for the machine its name says, with the version record that
+its name says; and the readme, in both languages with that version. SHA256SUMS
+lists exactly the zips. Prints "N passed, M failed"; exits 1 on any failure.
+"""
+import hashlib
+import os
+import re
+import struct
+import sys
+import zipfile
+
+EXE = "Orvane設定ﾂｰﾙ.exe"
+MACHINES = {"x64": 0x8664, "x86": 0x014C}
+FIXED_FILE_INFO = struct.pack("<I", 0xFEEF04BD)
+passed = failed = 0
+
+
+def check(ok, what):
+    global passed, failed
+    passed, failed = passed + bool(ok), failed + (not ok)
+    if not ok:
+        print(f"FAIL: {what}")
+
+
+def pe_machine(exe):
+    header = struct.unpack_from("<I", exe, 0x3C)[0]
+    return struct.unpack_from("<H", exe, header + 4)[0] if exe[header:header + 4] == b"PE\0\0" else None
+
+
+def file_version(exe):
+    """The fixed part's file version of the version record, as "a.b.c.d"."""
+    at = exe.find(FIXED_FILE_INFO)
+    if at < 0:
+        return None
+    ms, ls = struct.unpack_from("<II", exe, at + 8)
+    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+
+def main():
+    dist, build = sys.argv[1], sys.argv[2]
+    zips = sorted(name for name in os.listdir(dist) if name.endswith(".zip"))
+    check(sorted(os.listdir(dist)) == sorted(zips + ["SHA256SUMS"]), f"dist holds the zips and SHA256SUMS: {os.listdir(dist)}")
+    check([re.sub(r"-[\d.]+-", "-V-", name) for name in zips] == ["Orvane設定ﾂｰﾙ-V-x64.zip", "Orvane設定ﾂｰﾙ-V-x86.zip"],
+          f"one zip per architecture: {zips}")
+    sums = {}
+    with open(os.path.join(dist, "SHA256SUMS"), encoding="utf-8") as f:
+        for line in f:
+            digest, name = line.rstrip("\n").split("  ", 1)
+            sums[name] = digest
+    for name in zips:
+        version, arch = re.fullmatch(r"Orvane設定ﾂｰﾙ-([\d.]+)-(x64|x86)\.zip", name).groups()
+        with open(os.path.join(dist, name), "rb") as f:
+            check(sums.get(name) == hashlib.sha256(f.read()).hexdigest(), f"{name}: SHA256SUMS")
+        with zipfile.ZipFile(os.path.join(dist, name), metadata_encoding="cp932") as archive:
+            entries = archive.infolist()
+            check(sorted(e.filename for e in entries) == sorted([EXE, "readme.txt"]), f"{name}: entries")
+            check(all(not e.flag_bits & 0x800 for e in entries), f"{name}: no UTF-8 flag")
+            exe = archive.read(EXE)
+            readme = archive.read("readme.txt")
+        with open(os.path.join(build, f"windows-{arch}", "app", EXE), "rb") as f:
+            check(exe == f.read(), f"{name}: the executable as built")
+        check(pe_machine(exe) == MACHINES[arch], f"{name}: machine {pe_machine(exe)!r} for {arch}")
+        check(file_version(exe) == version, f"{name}: version record {file_version(exe)} for {version}")
+        text = readme.decode("utf-8-sig")
+        check(readme.startswith(b"\xef\xbb\xbf") and "\n" not in text.replace("\r\n", ""), f"{name}: readme BOM and CR LF")
+        check(f"{version} ({arch})" in text and "【日本語】" in text and "[English]" in text and "{" not in text,
+              f"{name}: readme in both languages, for {version} ({arch})")
+    check(sorted(sums) == zips, f"SHA256SUMS lists the zips: {sorted(sums)}")
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
