@@ -29,8 +29,6 @@ int ManagedRow(std::string_view hostName) {
   return -1;
 }
 
-bool IsManaged(std::string_view hostName) { return ManagedRow(hostName) >= 0; }
-
 // The line the add rule appends for `row`: address, two tabs, host name.
 std::string_view AppendedLine(int row) {
   static const auto lines = [] {
@@ -84,26 +82,23 @@ void CHostsFile::Close() { m_file.Close(); }
 
 int CHostsFile::ReadAll() {
   m_lines.clear();
-  m_text.clear();
   m_file.ReadText(m_text);
   // Single-byte lines appended to UTF-16 text would corrupt it.
-  if (StartsWithUtf16Mark(m_text)) throw CFileException(CFileException::genericException, 0, m_path);
-  // Sized once, with room for the add rule: the table never grows by doubling.
-  m_lines.reserve(static_cast<size_t>(std::count(m_text.begin(), m_text.end(), '\n')) + 1 + kManagedHostCount);
-  const std::string_view text = m_text;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = std::min(text.find('\n', start), text.size());
-    HostsLine& line = m_lines.emplace_back();
-    line.rawLine = text.substr(start, end - start);
+  if (StartsWithUtf16Mark(m_text.View())) throw CFileException(CFileException::genericException, 0, m_path);
+  CTextLines lines(m_text.View());
+  int count = 0;
+  for (std::string_view rawLine; lines.Next(rawLine); ++count) {
+    HostsLine line;
+    line.rawLine = rawLine;
     ParseLine(line);
-    start = end + 1;
+    if (ManagedRow(line.hostName) >= 0) m_lines.push_back(line);
   }
-  return static_cast<int>(m_lines.size());
+  m_allEndInCrLf = lines.AllEndInCrLf();
+  m_linesRead = m_lines.size();
+  return count;
 }
 
 void CHostsFile::AddMissing() {
-  // One pass over the lines read, not one per row: a large file is not
-  // walked 31 times.
   std::array<bool, kManagedHostCount> present{};
   for (const HostsLine& line : m_lines)
     if (const int row = ManagedRow(line.hostName); row >= 0) present[row] = true;
@@ -116,9 +111,9 @@ void CHostsFile::AddMissing() {
   }
 }
 
+// Every line held carries a managed host name.
 void CHostsFile::MarkManaged() {
-  for (HostsLine& line : m_lines)
-    if (IsManaged(line.hostName)) line.removeFlag = 1;
+  for (HostsLine& line : m_lines) line.removeFlag = 1;
 }
 
 void CHostsFile::Recreate() {
@@ -135,11 +130,20 @@ void CHostsFile::Recreate() {
 void CHostsFile::WriteAll() {
   try {
     m_file.SeekToBegin();
-    for (const HostsLine& line : m_lines) {
-      if (line.removeFlag) continue;
-      m_file.WriteString(line.rawLine);
-      m_file.WriteString("\n");
+    // The text between the lines that go is written as it was read, in
+    // large blocks; then the appended lines.
+    std::string_view rest = m_text.View();
+    for (size_t i = 0; i < m_linesRead; ++i) {
+      if (!m_lines[i].removeFlag) continue;
+      const auto lineStart = static_cast<size_t>(m_lines[i].rawLine.data() - rest.data());
+      m_file.WriteLines(rest.substr(0, lineStart), m_allEndInCrLf);
+      CTextLines after(rest.substr(lineStart));
+      std::string_view removed;
+      after.Next(removed);
+      rest = after.Rest();
     }
+    m_file.WriteLines(rest, m_allEndInCrLf);
+    for (size_t i = m_linesRead; i < m_lines.size(); ++i) m_file.WriteLines(m_lines[i].rawLine);
     m_file.FlushToDisk();
     m_file.Close();
   } catch (CFileException& error) {
