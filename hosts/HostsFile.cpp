@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,7 +33,66 @@ int ManagedRow(std::string_view hostName) {
   return -1;
 }
 
-bool IsManaged(std::string_view hostName) { return ManagedRow(hostName) >= 0; }
+// `text` without the white-space bytes at its end.
+std::string_view WithoutTrailingWhiteSpace(std::string_view text) {
+  while (!text.empty() && IsWhiteSpace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+// Tells from a line's last bytes alone whether it may carry a managed host
+// name, so that most lines are never parsed. A host name runs to the end of
+// its line but for what trimming takes off, which is white-space bytes only:
+// a line whose host name is N ends with N and white-space bytes. The last
+// bytes before them pick one bit of a table in which every managed name has
+// set its own, so no such line is missed; the few others that hit a set bit
+// are parsed and compared in full.
+class ManagedNameEndings {
+ public:
+  static const ManagedNameEndings& Get() {
+    static const ManagedNameEndings endings;
+    return endings;
+  }
+
+  bool MayCarryManagedName(std::string_view rawLine) const {
+    const std::string_view text = WithoutTrailingWhiteSpace(rawLine);
+    if (text.size() < m_keyLength) return false;
+    const size_t bit = Bit(text);
+    return (m_bits[bit / 64] >> (bit % 64) & 1) != 0;
+  }
+
+ private:
+  static constexpr size_t kLongestKey = 16;
+  static constexpr int kBitsLog2 = 12;
+
+  ManagedNameEndings() {
+    for (const ManagedHost& row : kManagedHosts)
+      m_keyLength = std::min(m_keyLength, WithoutTrailingWhiteSpace(row.hostName).size());
+    for (const ManagedHost& row : kManagedHosts) {
+      const size_t bit = Bit(WithoutTrailingWhiteSpace(row.hostName));
+      m_bits[bit / 64] |= uint64_t{1} << (bit % 64);
+    }
+  }
+
+  // The bit of the last m_keyLength bytes of `text`.
+  size_t Bit(std::string_view text) const {
+    const char* end = text.data() + text.size();
+    uint64_t low = 0;
+    uint64_t high = 0;
+    if (m_keyLength == kLongestKey) {  // the usual case, in two loads
+      std::memcpy(&low, end - kLongestKey, sizeof low);
+      std::memcpy(&high, end - sizeof high, sizeof high);
+    } else {
+      unsigned char key[kLongestKey] = {};
+      std::memcpy(key + kLongestKey - m_keyLength, end - m_keyLength, m_keyLength);
+      std::memcpy(&low, key, sizeof low);
+      std::memcpy(&high, key + sizeof low, sizeof high);
+    }
+    return static_cast<size_t>(((low * 0x9E3779B97F4A7C15u) ^ (high * 0xC2B2AE3D27D4EB4Fu)) >> (64 - kBitsLog2));
+  }
+
+  size_t m_keyLength = kLongestKey;  // no managed name is shorter
+  std::array<uint64_t, (size_t{1} << kBitsLog2) / 64> m_bits{};
+};
 
 // The line the add rule appends for `row`: address, two tabs, host name.
 std::string_view AppendedLine(int row) {
@@ -92,26 +153,25 @@ void CHostsFile::Close() { m_file.Close(); }
 
 int CHostsFile::ReadAll() {
   m_lines.clear();
-  m_text.clear();
   m_file.ReadText(m_text);
   // Single-byte lines appended to UTF-16 text would corrupt it.
-  if (StartsWithUtf16Mark(m_text)) throw CFileException(CFileException::genericException, 0, m_path);
-  // Sized once, with room for the add rule: the table never grows by doubling.
-  m_lines.reserve(static_cast<size_t>(std::count(m_text.begin(), m_text.end(), '\n')) + 1 + kManagedHostCount);
-  const std::string_view text = m_text;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = std::min(text.find('\n', start), text.size());
-    HostsLine& line = m_lines.emplace_back();
-    line.rawLine = text.substr(start, end - start);
+  if (StartsWithUtf16Mark(m_text.View())) throw CFileException(CFileException::genericException, 0, m_path);
+  const ManagedNameEndings& endings = ManagedNameEndings::Get();
+  CTextLines lines(m_text.View());
+  int count = 0;
+  for (std::string_view rawLine; lines.Next(rawLine); ++count) {
+    if (!endings.MayCarryManagedName(rawLine)) continue;
+    HostsLine line;
+    line.rawLine = rawLine;
     ParseLine(line);
-    start = end + 1;
+    if (ManagedRow(line.hostName) >= 0) m_lines.push_back(line);
   }
-  return static_cast<int>(m_lines.size());
+  m_allEndInCrLf = lines.AllEndInCrLf();
+  m_linesRead = m_lines.size();
+  return count;
 }
 
 void CHostsFile::AddMissing() {
-  // One pass over the lines read, not one per row: a large file is not
-  // walked 31 times.
   std::array<bool, kManagedHostCount> present{};
   for (const HostsLine& line : m_lines)
     if (const int row = ManagedRow(line.hostName); row >= 0) present[row] = true;
@@ -124,9 +184,9 @@ void CHostsFile::AddMissing() {
   }
 }
 
+// Every line held carries a managed host name.
 void CHostsFile::MarkManaged() {
-  for (HostsLine& line : m_lines)
-    if (IsManaged(line.hostName)) line.removeFlag = 1;
+  for (HostsLine& line : m_lines) line.removeFlag = 1;
 }
 
 void CHostsFile::Recreate() {
@@ -143,11 +203,20 @@ void CHostsFile::Recreate() {
 void CHostsFile::WriteAll() {
   try {
     m_file.SeekToBegin();
-    for (const HostsLine& line : m_lines) {
-      if (line.removeFlag) continue;
-      m_file.WriteString(line.rawLine);
-      m_file.WriteString("\n");
+    // The text between the lines that go is written as it was read, in
+    // large blocks; then the appended lines.
+    std::string_view rest = m_text.View();
+    for (size_t i = 0; i < m_linesRead; ++i) {
+      if (!m_lines[i].removeFlag) continue;
+      const auto lineStart = static_cast<size_t>(m_lines[i].rawLine.data() - rest.data());
+      m_file.WriteLines(rest.substr(0, lineStart), m_allEndInCrLf);
+      CTextLines after(rest.substr(lineStart));
+      std::string_view removed;
+      after.Next(removed);
+      rest = after.Rest();
     }
+    m_file.WriteLines(rest, m_allEndInCrLf);
+    for (size_t i = m_linesRead; i < m_lines.size(); ++i) m_file.WriteLines(m_lines[i].rawLine);
     m_file.FlushToDisk();
     m_file.Close();
   } catch (CFileException& error) {

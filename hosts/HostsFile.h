@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "CString.h"
@@ -59,8 +58,12 @@ class CHostsFile {
   void Discard() noexcept;
   [[noreturn]] void RaiseOsError(DWORD osError) const;
 
-  std::string m_text;  // the file's text as read: the lines read are views of it
+  TextBuffer m_text;            // the file's text as read, held once
+  bool m_allEndInCrLf = false;  // its line ends are all CR LF: it goes back as it is
+  // The lines read that carry a managed host name, in the file's order (the
+  // others are written back from m_text untouched), then those appended.
   std::vector<HostsLine> m_lines;
+  size_t m_linesRead = 0;  // of m_lines
   CString m_path;
   CString m_target;  // the file m_path leads to, through a symbolic link where there is one
   CStdioFile m_file;

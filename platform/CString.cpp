@@ -4,8 +4,6 @@
 
 namespace {
 
-bool IsWhiteSpace(unsigned char byte) { return (byte >= 0x09 && byte <= 0x0D) || byte == 0x20; }
-
 // Upper case of one character of code page 932 (single byte, or lead byte
 // << 8 | trail byte): ASCII, full-width Latin, Greek and Cyrillic letters.
 unsigned UpperCase(unsigned ch) {

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+// The bytes that trimming takes for white space where they stand as
+// characters of their own (not as the second byte of a double-byte one).
+inline bool IsWhiteSpace(unsigned char byte) { return (byte >= 0x09 && byte <= 0x0D) || byte == 0x20; }
+
 // Length in bytes of the character of `text` that starts at `index`: 2 for a
 // lead byte with a byte after it, else 1.
 int CharLengthAt(std::string_view text, size_t index);

@@ -1,9 +1,15 @@
 #include "StdioFile.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 namespace {
 
-constexpr size_t kBufferSize = size_t{64} * 1024;
-constexpr int kCtrlZ = 0x1A;
+constexpr size_t kWriteBufferSize = size_t{64} * 1024;
+// One call of WriteFile at most: its count is a DWORD.
+constexpr size_t kLargestWrite = size_t{1} << 30;
+constexpr char kCtrlZ = 0x1A;
 
 }  // namespace
 
@@ -25,79 +31,81 @@ BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error)
   return TRUE;
 }
 
-bool CStdioFile::FillReadBuffer() {
-  m_readBuffer.resize(kBufferSize);
-  DWORD got = 0;
-  if (!ReadFile(m_handle.get(), m_readBuffer.data(), static_cast<DWORD>(m_readBuffer.size()), &got, nullptr))
-    Raise(CFileException::genericException, GetLastError());
-  m_readBuffer.resize(got);
-  m_readAt = 0;
-  return got > 0;
-}
-
-int CStdioFile::NextByte() {
-  if (m_pushedBack >= 0) return std::exchange(m_pushedBack, -1);
-  if (m_textEnded) return -1;
-  if (m_readAt == m_readBuffer.size() && !FillReadBuffer()) {
-    m_textEnded = true;
-    return -1;
-  }
-  const int byte = static_cast<unsigned char>(m_readBuffer[m_readAt++]);
-  if (byte == kCtrlZ) {
-    m_textEnded = true;
-    return -1;
-  }
-  return byte;
-}
-
-int CStdioFile::NextTextByte() {
-  const int byte = NextByte();
-  if (byte != '\r') return byte;
-  const int next = NextByte();
-  if (next == '\n') return next;
-  m_pushedBack = next;  // a CR without LF is text
-  return byte;
-}
-
-bool CStdioFile::ReadString(CString& line) {
-  std::string bytes;
-  int byte = NextTextByte();
-  const bool any = byte >= 0;
-  for (; byte >= 0 && byte != '\n'; byte = NextTextByte()) bytes += static_cast<char>(byte);
-  line = CString(std::move(bytes));
-  return any;
-}
-
-void CStdioFile::ReadText(std::string& text) {
-  // The file's size bounds the text's: the text grows once, not by doubling.
+void CStdioFile::ReadText(TextBuffer& text) {
+  // Room for the whole file, and a byte more so that the end shows without
+  // another allocation; left unfilled, as the reads fill it. Others may
+  // write the file meanwhile: a file that grew gets more room.
   DWORD high = 0;
   const DWORD size = GetFileSize(m_handle.get(), &high);
-  if (size != INVALID_FILE_SIZE && high == 0) text.reserve(text.size() + size);
-  for (int byte = NextTextByte(); byte >= 0; byte = NextTextByte()) text += static_cast<char>(byte);
+  size_t capacity = size != INVALID_FILE_SIZE && high == 0 ? size_t{size} + 1 : kReadBlockSize;
+  auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+  size_t length = 0;
+  for (;;) {
+    if (length == capacity) {
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), bytes.get(), length);
+      bytes = std::move(larger);
+      capacity *= 2;
+    }
+    char* block = bytes.get() + length;
+    DWORD got = 0;
+    const auto wanted = static_cast<DWORD>(std::min(capacity - length, kReadBlockSize));
+    if (!ReadFile(m_handle.get(), block, wanted, &got, nullptr))
+      Raise(CFileException::genericException, GetLastError());
+    if (got == 0) break;
+    // Looked for in each block while it is fresh in the cache.
+    if (const void* ctrlZ = std::memchr(block, kCtrlZ, got)) {
+      length += static_cast<size_t>(static_cast<const char*>(ctrlZ) - block);
+      break;
+    }
+    length += got;
+  }
+  text.m_bytes = std::move(bytes);
+  text.m_size = length;
 }
 
-void CStdioFile::WriteString(std::string_view text) {
-  for (size_t lineFeed; (lineFeed = text.find('\n')) != std::string_view::npos; text.remove_prefix(lineFeed + 1)) {
-    m_writeBuffer.insert(m_writeBuffer.end(), text.begin(), text.begin() + static_cast<ptrdiff_t>(lineFeed));
-    m_writeBuffer.push_back('\r');
-    m_writeBuffer.push_back('\n');
+void CStdioFile::WriteLines(std::string_view lines, bool allEndInCrLf) {
+  if (lines.empty()) return;
+  size_t start = 0;  // of what is still to be written
+  if (!allEndInCrLf) {
+    for (size_t lineFeed = lines.find('\n'); lineFeed != std::string_view::npos;
+         lineFeed = lines.find('\n', lineFeed + 1)) {
+      if (lineFeed > 0 && lines[lineFeed - 1] == '\r') continue;
+      Write(lines.substr(start, lineFeed - start));
+      Write("\r\n");
+      start = lineFeed + 1;
+    }
   }
-  m_writeBuffer.insert(m_writeBuffer.end(), text.begin(), text.end());
-  if (m_writeBuffer.size() >= kBufferSize) FlushWriteBuffer();
+  Write(lines.substr(start));
+  if (lines.back() != '\n') Write("\r\n");
+}
+
+void CStdioFile::Write(std::string_view bytes) {
+  if (m_writeBuffer.size() + bytes.size() > kWriteBufferSize) FlushWriteBuffer();
+  if (bytes.size() >= kWriteBufferSize) {
+    WriteOut(bytes);
+    return;
+  }
+  m_writeBuffer.insert(m_writeBuffer.end(), bytes.begin(), bytes.end());
+}
+
+void CStdioFile::WriteOut(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const auto size = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
+    DWORD written = 0;
+    if (!WriteFile(m_handle.get(), bytes.data(), size, &written, nullptr) || written != size)
+      Raise(CFileException::diskFull, GetLastError());
+    bytes.remove_prefix(size);
+  }
 }
 
 void CStdioFile::FlushWriteBuffer() {
-  if (m_writeBuffer.empty()) return;
-  DWORD written = 0;
-  const auto size = static_cast<DWORD>(m_writeBuffer.size());
-  if (!WriteFile(m_handle.get(), m_writeBuffer.data(), size, &written, nullptr) || written != size)
-    Raise(CFileException::diskFull, GetLastError());
+  WriteOut(std::string_view(m_writeBuffer.data(), m_writeBuffer.size()));
   m_writeBuffer.clear();
 }
 
 void CStdioFile::SeekToBegin() {
   FlushWriteBuffer();
-  ResetReading();
   if (SetFilePointer(m_handle.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
     Raise(CFileException::badSeek, GetLastError());
 }
@@ -115,14 +123,6 @@ void CStdioFile::Close() {
 void CStdioFile::Abort() {
   m_handle.reset();
   m_writeBuffer.clear();
-  ResetReading();
-}
-
-void CStdioFile::ResetReading() {
-  m_readBuffer.clear();
-  m_readAt = 0;
-  m_textEnded = false;
-  m_pushedBack = -1;
 }
 
 void CStdioFile::Raise(int cause, DWORD osError) const {

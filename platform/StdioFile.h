@@ -1,19 +1,68 @@
 // Buffered text-mode stream over a Windows file handle, as the C runtime's
-// text mode has it: CR LF reads as a line feed, a Ctrl-Z byte ends the text,
-// and each line feed written goes to the file as CR LF. Failures other than
-// the open raise CFileException. A stream reads or writes; a seek to the
-// start lies between the two.
+// text mode has it: a Ctrl-Z byte ends the text, a line ends at a line feed
+// with the CR before it, if any, and each line written goes to the file
+// ended by CR LF. The text is read whole and held once, as it lies on disk;
+// its lines are views into it (CTextLines). Failures other than the open
+// raise CFileException. A stream reads or writes; a seek to the start lies
+// between the two.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CString.h"
 #include "FileException.h"
 #include "Handle.h"
+
+// The text of a file as read, held once.
+class TextBuffer {
+ public:
+  std::string_view View() const { return {m_bytes.get(), m_size}; }
+
+ private:
+  friend class CStdioFile;
+  std::unique_ptr<char[]> m_bytes;
+  size_t m_size = 0;
+};
+
+// The lines of text as CStdioFile::ReadText gives it, one by one: a line
+// ends at a line feed, and a CR right before it belongs to the line end; a
+// CR anywhere else is text. A last line without line end is a line too.
+class CTextLines {
+ public:
+  explicit CTextLines(std::string_view text) : m_rest(text) {}
+
+  // The next line without its line end; false when no line is left.
+  // Inline: it runs once for every line of a file.
+  bool Next(std::string_view& line) {
+    if (m_rest.empty()) return false;
+    const auto* lineFeed = static_cast<const char*>(std::memchr(m_rest.data(), '\n', m_rest.size()));
+    if (!lineFeed) {
+      line = std::exchange(m_rest, {});
+      return true;
+    }
+    const auto end = static_cast<size_t>(lineFeed - m_rest.data());
+    const bool crLf = end > 0 && m_rest[end - 1] == '\r';
+    m_allEndInCrLf = m_allEndInCrLf && crLf;
+    line = m_rest.substr(0, crLf ? end - 1 : end);
+    m_rest.remove_prefix(end + 1);
+    return true;
+  }
+  // The text after the lines read.
+  std::string_view Rest() const { return m_rest; }
+  // Every line read so far ended in CR LF or is the last without line end:
+  // CStdioFile::WriteLines can write them as they are.
+  bool AllEndInCrLf() const { return m_allEndInCrLf; }
+
+ private:
+  std::string_view m_rest;
+  bool m_allEndInCrLf = true;
+};
 
 class CStdioFile {
  public:
@@ -24,6 +73,9 @@ class CStdioFile {
     // Read and write, nobody else; created anew, empty.
     modeCreateExclusive,
   };
+
+  // Bytes asked of the operating system at a time when reading.
+  static constexpr size_t kReadBlockSize = size_t{1} << 20;
 
   CStdioFile() = default;
   CStdioFile(const CStdioFile&) = delete;
@@ -37,11 +89,14 @@ class CStdioFile {
   // The last open made the file: it was not there before.
   bool WasCreated() const { return m_created; }
 
-  // The next line without its line feed; false when the text has ended.
-  bool ReadString(CString& line);
-  // Appends the rest of the text, line feeds included.
-  void ReadText(std::string& text);
-  void WriteString(std::string_view text);
+  // Reads the text from where the stream stands (the start, after the open)
+  // up to the file's end or the first Ctrl-Z, as it lies on disk, into
+  // `text` in place of what it held.
+  void ReadText(TextBuffer& text);
+  // Writes whole lines of text as ReadText gives it, each ended by CR LF.
+  // `allEndInCrLf`: the caller knows (CTextLines) that every line end in
+  // them is CR LF already, so they go out as they are, in large blocks.
+  void WriteLines(std::string_view lines, bool allEndInCrLf = false);
   void SeekToBegin();
   // Hands the buffer to the operating system, then has it written to disk.
   void FlushToDisk();
@@ -51,21 +106,15 @@ class CStdioFile {
   void Abort();
 
  private:
-  // Next byte of the text, or -1 at its end (the file's end or a Ctrl-Z).
-  int NextByte();
-  // Next byte of the text with CR LF read as one line feed.
-  int NextTextByte();
-  bool FillReadBuffer();
-  void ResetReading();
+  // Writes `bytes` unchanged: through the buffer, or straight from where
+  // they are when they would fill it.
+  void Write(std::string_view bytes);
+  void WriteOut(std::string_view bytes);
   void FlushWriteBuffer();
   [[noreturn]] void Raise(int cause, DWORD osError) const;
 
   UniqueFile m_handle;
   CString m_path;
-  std::vector<char> m_readBuffer;
   std::vector<char> m_writeBuffer;
-  size_t m_readAt = 0;
   bool m_created = false;
-  bool m_textEnded = false;
-  int m_pushedBack = -1;
 };

@@ -175,6 +175,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
 }
 
 DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
+  if (native::ShouldFail("GetFileSize")) return INVALID_FILE_SIZE;
   OpenFile* file = FromHandle(handle);
   struct stat info {};
   if (!file || fstat(file->fd, &info) != 0) return Fail(ERROR_INVALID_HANDLE), INVALID_FILE_SIZE;

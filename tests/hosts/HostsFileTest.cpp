@@ -47,8 +47,9 @@ TEST_F(HostsFileTest, RemoveDropsEveryEntryOfAManagedName) {
   const std::string name = kManagedHosts[3].hostName;
   std::string upper = name;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  WriteHosts(Lines({"# managed hosts", Row(3), "  " + Row(3) + "  ", "#\t" + Row(3), "10.0.0.1 " + name + " alias",
-                    "10.0.0.2 " + name + " # note", "10.0.0.3 " + upper, "", "127.0.0.1 localhost"}));
+  WriteHosts(Lines({"# managed hosts", Row(3), "  " + Row(3) + "  ", Row(3) + "\t\v\f\r", "#\t" + Row(3),
+                    "10.0.0.1 " + name + " alias", "10.0.0.2 " + name + " # note", "10.0.0.3 " + upper, "",
+                    "127.0.0.1 localhost"}));
   EXPECT_EQ(Remove(), Lines({"# managed hosts", "10.0.0.1 " + name + " alias", "10.0.0.2 " + name + " # note",
                              "10.0.0.3 " + upper, "", "127.0.0.1 localhost"}));
 }

@@ -6,83 +6,150 @@
 #include "TempFolder.h"
 #include "TestFiles.h"
 
+#ifndef _WIN32
+#include <native_hooks.h>
+#endif
+
 namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr size_t kBlock = CStdioFile::kReadBlockSize;
 
 class StdioFileTest : public ::testing::Test {
  protected:
   CString Path() const { return m_folder.Path() + "\\stream.txt"; }
 
-  std::vector<std::string> ReadLines(std::string_view bytes) {
-    testfiles::WriteBytes(Path(), bytes);
-    CStdioFile file;
-    EXPECT_TRUE(file.Open(Path(), CStdioFile::modeEditShared, nullptr));
-    std::vector<std::string> lines;
-    for (CString line; file.ReadString(line);) lines.emplace_back(line.View());
-    return lines;
-  }
-
   std::string ReadText(std::string_view bytes) {
     testfiles::WriteBytes(Path(), bytes);
     CStdioFile file;
     EXPECT_TRUE(file.Open(Path(), CStdioFile::modeEditShared, nullptr));
-    std::string text = "kept:";
+    TextBuffer text;
     file.ReadText(text);
-    return text;
+    return std::string(text.View());
+  }
+
+  std::string Written(std::string_view lines, bool allEndInCrLf) {
+    CStdioFile file;
+    EXPECT_TRUE(file.Open(Path(), CStdioFile::modeCreateExclusive, nullptr));
+    file.WriteLines(lines, allEndInCrLf);
+    file.Close();
+    return testfiles::ReadBytes(Path());
   }
 
   TempFolder m_folder;
 };
 
-using Lines = std::vector<std::string>;
+struct LinesOf {
+  Lines lines;
+  bool allEndInCrLf;
+  bool operator==(const LinesOf&) const = default;
+};
 
-// Line by line, and the whole text at once after what the string held.
-TEST_F(StdioFileTest, ReadsInTextMode) {
-  const std::string crAtBufferEnd = std::string(64 * 1024 - 1, 'x') + "\r";
+LinesOf Split(std::string_view text) {
+  CTextLines reader(text);
+  LinesOf result{{}, true};
+  for (std::string_view line; reader.Next(line);) result.lines.emplace_back(line);
+  result.allEndInCrLf = reader.AllEndInCrLf();
+  return result;
+}
+
+// The text is the file's bytes up to the first Ctrl-Z, wherever the blocks
+// the file is read in begin and end.
+TEST_F(StdioFileTest, ReadsUpToTheFirstCtrlZ) {
+  const std::string block(kBlock, 'x');
   const struct {
     std::string bytes;
-    Lines lines;
-    std::string text;
+    size_t textLength;
   } cases[] = {
-      {"", {}, ""},
-      {"a\r\nb\r\n", {"a", "b"}, "a\nb\n"},
-      {"a\nb", {"a", "b"}, "a\nb"},
-      {"\r\n\r\n", {"", ""}, "\n\n"},
-      {"a\rb\r\n", {"a\rb"}, "a\rb\n"},
-      {"a\r\r\nb", {"a\r", "b"}, "a\r\nb"},
-      {"a\r", {"a\r"}, "a\r"},
-      {"a\r\x1A\n", {"a\r"}, "a\r"},
-      {"a\r\nb\x1A"
-       "c\r\nd\r\n",
-       {"a", "b"},
-       "a\nb"},
+      {"", 0},
+      {"a\r\nb\rc\n", 7},
+      {std::string("a\0b\r\n", 5), 5},
       {"\x1A"
        "abc",
-       {},
-       ""},
-      {std::string("a\0b\r\n", 5), {std::string("a\0b", 3)}, std::string("a\0b\n", 4)},
-      {crAtBufferEnd + "\nb",
-       {crAtBufferEnd.substr(0, crAtBufferEnd.size() - 1), "b"},
-       crAtBufferEnd.substr(0, crAtBufferEnd.size() - 1) + "\nb"},
+       0},
+      {"a\r\x1A\nb", 2},
+      {block + "a\r\nb", kBlock + 4},
+      {block.substr(1) + "\x1A" + block, kBlock - 1},  // the first block's last byte
+      {block + "\x1A" + block, kBlock},                // the second block's first byte
+      {block + block + "ab\x1A" + block, 2 * kBlock + 2},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.bytes.substr(0, 40)));
-    EXPECT_EQ(ReadLines(c.bytes), c.lines);
-    EXPECT_EQ(ReadText(c.bytes), "kept:" + c.text);
+    SCOPED_TRACE(testing::PrintToString(c.bytes.substr(0, 20)) + ", " + std::to_string(c.bytes.size()) + " bytes");
+    EXPECT_EQ(ReadText(c.bytes), c.bytes.substr(0, c.textLength));
   }
 }
 
-TEST_F(StdioFileTest, ReadsALineLongerThanTheBuffer) {
-  const std::string longLine(200000, 'x');
-  EXPECT_EQ(ReadLines(longLine + "\r\nend"), (Lines{longLine, "end"}));
+#ifndef _WIN32
+// Without the file's size the text is read into room that grows.
+TEST_F(StdioFileTest, ReadsAFileWhoseSizeIsUnknown) {
+  const std::string bytes = std::string(3 * kBlock + 7, 'x') + "\r\n";
+  native::InjectFailure("GetFileSize", 1, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(ReadText(bytes), bytes);
+  EXPECT_EQ(native::CountedCalls(), 1);
+  native::ClearFailure();
+}
+#endif
+
+// Text mode: a line ends at LF, with a CR right before it; a lone CR is text.
+TEST_F(StdioFileTest, SplitsLinesAsTextModeReadsThem) {
+  const std::string crLfAcrossBlocks = std::string(kBlock - 1, 'x') + "\r\nb";
+  const struct {
+    std::string text;
+    LinesOf lines;
+  } cases[] = {
+      {"", {{}, true}},
+      {"a\r\nb\r\n", {{"a", "b"}, true}},
+      {"a\r\nb", {{"a", "b"}, true}},
+      {"a\nb", {{"a", "b"}, false}},
+      {"a\r\nb\n", {{"a", "b"}, false}},
+      {"\r\n\r\n", {{"", ""}, true}},
+      {"\n", {{""}, false}},
+      {"a\rb\r\n", {{"a\rb"}, true}},
+      {"a\r\r\nb", {{"a\r", "b"}, true}},
+      {"a\r", {{"a\r"}, true}},
+      {"\r", {{"\r"}, true}},
+      {std::string("a\0b\r\n", 5), {{std::string("a\0b", 3)}, true}},
+      {crLfAcrossBlocks, {{std::string(kBlock - 1, 'x'), "b"}, true}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 20)));
+    EXPECT_EQ(Split(c.text), c.lines);
+  }
+  EXPECT_EQ(Split(ReadText(crLfAcrossBlocks)), cases[std::size(cases) - 1].lines);
 }
 
-TEST_F(StdioFileTest, WritesLineFeedsAsCrLf) {
-  CStdioFile file;
-  ASSERT_TRUE(file.Open(Path(), CStdioFile::modeCreateExclusive, nullptr));
-  file.WriteString("one\ntwo\r\n");
-  file.WriteString(std::string_view("\x1A\n", 2));
-  file.Close();
-  EXPECT_EQ(testfiles::ReadBytes(Path()), "one\r\ntwo\r\r\n\x1A\r\n");
+// Each line goes to the file ended by CR LF; lines known to end in CR LF go
+// out as they are, to the same bytes.
+TEST_F(StdioFileTest, WritesEachLineEndedByCrLf) {
+  std::string many;  // more than the write buffer holds, in many small lines
+  std::string manyOnDisk;
+  for (int i = 0; i < 20000; ++i) {
+    many += "line " + std::to_string(i) + "\n";
+    manyOnDisk += "line " + std::to_string(i) + "\r\n";
+  }
+  const std::string longLine(200000, 'x');
+  const struct {
+    std::string lines;
+    std::string onDisk;
+  } cases[] = {
+      {"", ""},
+      {"\n", "\r\n"},
+      {"one\ntwo", "one\r\ntwo\r\n"},
+      {"one\r\ntwo\r\n", "one\r\ntwo\r\n"},
+      {"a\r", "a\r\r\n"},
+      {"a\rb\r\r\n\x1A", "a\rb\r\r\n\x1A\r\n"},
+      {many, manyOnDisk},
+      {"short\n" + longLine + "\nend", "short\r\n" + longLine + "\r\nend\r\n"},
+      {manyOnDisk + longLine + "\r\n" + manyOnDisk, manyOnDisk + longLine + "\r\n" + manyOnDisk},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.lines.substr(0, 20)) + ", " + std::to_string(c.lines.size()) + " bytes");
+    EXPECT_EQ(Written(c.lines, false), c.onDisk);
+    if (Split(c.lines).allEndInCrLf) {
+      EXPECT_EQ(Written(c.lines, true), c.onDisk);
+    }
+  }
 }
 
 TEST_F(StdioFileTest, FailedOpenReportsTheCauseAndPath) {
