@@ -7,7 +7,6 @@
 namespace {
 
 constexpr DWORD kUnableToMoveReplacement2 = 1177;  // the old file was left under the backup's name
-constexpr DWORD kCallNotImplemented = 120;         // the older family's MoveFileExA
 
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 using ReplaceFunction = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
@@ -48,24 +47,6 @@ DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CStr
   return error;
 }
 
-// Where the system has no replace of its own: a move in one step, or on the
-// older family, which lacks that too, two steps with the old file moved
-// aside first, so that a failure can put it back.
-DWORD Move(const CString& replaced, const CString& replacement) {
-  if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
-  DWORD error = GetLastError();
-  if (error != kCallNotImplemented) return error;
-  const CString aside = UnusedNameBeside(replaced);
-  if (aside.IsEmpty() || !MoveFileA(replaced, aside)) return GetLastError();
-  if (!MoveFileA(replacement, replaced)) {
-    error = GetLastError();
-    MoveFileA(aside, replaced);
-    return error;
-  }
-  DeleteFileA(aside);
-  return ERROR_SUCCESS;
-}
-
 }  // namespace
 
 CString FinalPath(const CString& path) {
@@ -77,7 +58,7 @@ CString FinalPath(const CString& path) {
   std::string buffer(MAX_PATH, '\0');
   const DWORD length = finalPathOf(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
   if (length == 0 || length >= buffer.size()) return path;
-  const CString final(buffer.data(), static_cast<int>(length));
+  CString final(buffer.data(), static_cast<int>(length));
   // "\\?\C:\..." for a drive, "\\?\UNC\server\share\..." for a share.
   if (final.View().starts_with("\\\\?\\UNC\\")) return "\\\\" + final.Mid(8);
   if (final.View().starts_with("\\\\?\\")) return final.Mid(4);
@@ -85,13 +66,17 @@ CString FinalPath(const CString& path) {
 }
 
 DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement) {
-  // The attributes by hand, as the plain move keeps none of them; the
-  // system's replace keeps the security descriptor and the rest. Never
-  // read-only: the new file must still be moved and, on failure, deleted.
-  const DWORD attributes = GetFileAttributesA(replaced) & ~FILE_ATTRIBUTE_READONLY;
-  if (attributes != (INVALID_FILE_ATTRIBUTES & ~FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(replacement, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+  // The attributes by hand, as the move keeps none of them; the system's
+  // replace keeps the security descriptor and the rest. Never read-only:
+  // the new file must still be moved and, on failure, deleted.
+  const DWORD attributes = GetFileAttributesA(replaced);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    const DWORD kept = attributes & ~FILE_ATTRIBUTE_READONLY;
+    SetFileAttributesA(replacement, kept ? kept : FILE_ATTRIBUTE_NORMAL);
+  }
   if (const auto replace = SystemFunction<ReplaceFunction>("ReplaceFileA"))
     return SystemReplace(replace, replaced, replacement);
-  return Move(replaced, replacement);
+  // Windows 2000: a move in one step.
+  if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
+  return GetLastError();
 }

@@ -280,8 +280,6 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
   return TRUE;
 }
 
-BOOL MoveFileA(LPCSTR existing, LPCSTR target) { return MoveFileExA(existing, target, 0); }
-
 // With a backup name, as the tool calls it: the old file goes to the backup,
 // the new one takes its name and its attributes.
 BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD, LPVOID, LPVOID) {

@@ -51,7 +51,6 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_DISK_FULL 112L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
-#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
 #define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
 #define ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 1177L
@@ -106,7 +105,6 @@ BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR name);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
-BOOL MoveFileA(LPCSTR existing, LPCSTR target);
 // Reached through GetProcAddress, as not every system has them.
 BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved);
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags);
