@@ -10,17 +10,17 @@
 namespace testing::internal {
 
 class Notification {
-public:
-    Notification() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Notification() { CloseHandle(event_); }
-    Notification(const Notification&) = delete;
-    Notification& operator=(const Notification&) = delete;
+ public:
+  Notification() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Notification() { CloseHandle(event_); }
+  Notification(const Notification&) = delete;
+  Notification& operator=(const Notification&) = delete;
 
-    void Notify() { SetEvent(event_); }
-    void WaitForNotification() { WaitForSingleObject(event_, INFINITE); }
+  void Notify() { SetEvent(event_); }
+  void WaitForNotification() { WaitForSingleObject(event_, INFINITE); }
 
-private:
-    HANDLE event_;
+ private:
+  HANDLE event_;
 };
 
-} // namespace testing::internal
+}  // namespace testing::internal
