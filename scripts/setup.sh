@@ -5,7 +5,7 @@ set -eu
 packages=(
   git cmake ninja-build g++ libgtest-dev libbenchmark-dev python3 valgrind clang-format clang-tidy
   clang-14 libclang-rt-14-dev llvm-14
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64
   wine wine64 fonts-wine xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
 )
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then

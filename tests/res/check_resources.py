@@ -357,8 +357,21 @@ def check_version(t, data, dep):
 # ----------------------------------------------------------------- manifest
 
 def check_manifest(t, data):
-    ns = {"c": "urn:schemas-microsoft-com:compatibility.v1"}
+    ns = {"c": "urn:schemas-microsoft-com:compatibility.v1", "a3": "urn:schemas-microsoft-com:asm.v3",
+          "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings"}
     root = ET.fromstring(data)
+    # XP and Server 2003 refuse to start a program whose manifest has an element
+    # they do not know in the asm.v1 namespace; they skip the other namespaces.
+    t.equal([e.tag for e in root], ["{urn:schemas-microsoft-com:asm.v2}trustInfo",
+                                    "{urn:schemas-microsoft-com:compatibility.v1}compatibility",
+                                    "{urn:schemas-microsoft-com:asm.v3}application"],
+            "manifest: sections, each in a namespace older systems skip")
+    # XP SP2's manifest parser corrupts memory on a namespace declared twice in one tag.
+    twice = [tag for tag in re.findall(rb"<[^!?/][^>]*>", data)
+             if len(set(re.findall(rb'xmlns(?::\w+)?="([^"]*)"', tag))) < len(re.findall(rb"xmlns", tag))]
+    t.equal(twice, [], "manifest: each namespace declared once in a tag")
+    aware = [e.text for e in root.iterfind("a3:application/a3:windowsSettings/ws:dpiAware", ns)]
+    t.equal(aware, ["true"], "manifest: DPI-aware")
     levels = [e.attrib for e in root.iter() if e.tag.endswith("}requestedExecutionLevel")]
     t.equal(levels, [{"level": "requireAdministrator", "uiAccess": "false"}], "manifest: execution level")
     os_ids = {e.get("Id") for e in root.iterfind("c:compatibility/c:application/c:supportedOS", ns)}
