@@ -4,12 +4,13 @@
 // Ctrl-Z, CR LF or LF ending a line, a lone CR kept) come back byte for byte
 // with CR LF ends: Set appends exactly the managed rows that no line carries,
 // a second Set appends nothing, and Remove settings keeps exactly the lines
-// that carry no managed name. Text that starts like UTF-16 is refused and
-// the file left as it was.
+// that carry no managed name; a UTF-8 mark stays in front. UTF-16 text and
+// lines after a Ctrl-Z are refused and the file left as it was.
 #include <native_hooks.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -70,9 +71,34 @@ void CheckNothingLeftBeside(const char* after) {
     FUZZ_CHECK(entry.path().filename() == "Hosts", after);
 }
 
-// The lines of the text as a text-mode read sees them.
-std::vector<std::string> TextLines(const std::string& bytes) {
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
+// What no update may touch: lines after a Ctrl-Z, and UTF-16 text (its
+// mark, or a NUL beside three quarters of the characters in its first 512
+// bytes).
+bool Refused(const std::string& bytes) {
+  const size_t ctrlZ = bytes.find('\x1A');
+  if (ctrlZ != std::string::npos && bytes.find_first_not_of("\x1A\r\n", ctrlZ) != std::string::npos) return true;
+  const std::string text = bytes.substr(0, ctrlZ);
+  if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) return true;
+  const size_t window = std::min<size_t>(text.size(), 512) / 2 * 2;
+  if (window < 4) return false;
+  for (size_t parity = 0; parity < 2; ++parity) {
+    size_t nuls = 0;
+    for (size_t i = parity; i < window; i += 2) nuls += text[i] == '\0';
+    if (nuls * 4 >= window / 2 * 3) return true;
+  }
+  return false;
+}
+
+// The text up to its end, without a UTF-8 mark before the first line.
+std::string Text(const std::string& bytes) {
   const std::string text = bytes.substr(0, bytes.find('\x1A'));
+  return text.rfind(kUtf8Mark, 0) == 0 ? text.substr(kUtf8Mark.size()) : text;
+}
+
+// The lines of the text as a text-mode read sees them.
+std::vector<std::string> TextLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;
   bool pending = false;
@@ -114,8 +140,8 @@ std::string WithCrLf(const std::vector<std::string>& lines) {
 void ResetRegistry() {
   native::ResetRegistry();
   HKEY key = nullptr;
-  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                             &key, nullptr) == ERROR_SUCCESS,
+  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                             nullptr, &key, nullptr) == ERROR_SUCCESS,
              "cannot make the key");
   RegCloseKey(key);
 }
@@ -134,7 +160,7 @@ void CheckRefused(const std::string& bytes, Action action) {
   } catch (const CFileException&) {
     raised = true;
   }
-  FUZZ_CHECK(raised, "UTF-16 text was not refused");
+  FUZZ_CHECK(raised, "UTF-16 text or text after a Ctrl-Z was not refused");
   FUZZ_CHECK(ReadBytes(Folder::Get().hosts) == bytes, "refused text was changed");
   FUZZ_CHECK(OfferedAction() == Action::set, "the proxy list was changed for a refused hosts file");
   CheckNothingLeftBeside("a file was left beside the refused hosts file");
@@ -148,14 +174,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteBytes(folder.hosts, bytes);
   ResetRegistry();
 
-  const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
-  if (utf16) {
+  if (Refused(bytes)) {
     CheckRefused(bytes, Action::set);
     CheckRefused(bytes, Action::remove);
     return 0;
   }
 
-  const std::vector<std::string> lines = TextLines(bytes);
+  // The mark stays at the file's start.
+  const std::string mark = bytes.rfind(kUtf8Mark, 0) == 0 ? kUtf8Mark : "";
+  const std::vector<std::string> lines = TextLines(Text(bytes));
   std::vector<std::string> kept;
   std::vector<bool> present(kManagedHostCount, false);
   for (const std::string& line : lines) {
@@ -166,13 +193,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string appended;
   for (int row = 0; row < kManagedHostCount; ++row)
-    if (!present[row]) appended += std::string(kManagedHosts[row].address) + "\t\t" + kManagedHosts[row].hostName + "\r\n";
+    if (!present[row])
+      appended += std::string(kManagedHosts[row].address) + "\t\t" + kManagedHosts[row].hostName + "\r\n";
 
   const std::string afterSet = Update(Action::set);
-  FUZZ_CHECK(afterSet == WithCrLf(lines) + appended, "Set did not give back every line and the missing rows");
+  FUZZ_CHECK(afterSet == mark + WithCrLf(lines) + appended, "Set did not give back every line and the missing rows");
   FUZZ_CHECK(OfferedAction() == Action::remove, "Set did not put the wildcard in the proxy list");
   FUZZ_CHECK(Update(Action::set) == afterSet, "a second Set changed the file");
-  FUZZ_CHECK(Update(Action::remove) == WithCrLf(kept), "Remove settings did not keep exactly the other lines");
+  FUZZ_CHECK(Update(Action::remove) == mark + WithCrLf(kept), "Remove settings did not keep exactly the other lines");
   FUZZ_CHECK(OfferedAction() == Action::set, "Remove settings left the wildcard in the proxy list");
   return 0;
 }

@@ -105,7 +105,25 @@ std::string_view AppendedLine(int row) {
   return lines[row];
 }
 
-bool StartsWithUtf16Mark(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// UTF-16 text, with its byte-order mark or without: ASCII in it has a NUL
+// in every second byte, which text of the ANSI code page never has. Lines
+// of single bytes appended to it would garble it.
+bool LooksLikeUtf16(std::string_view text) {
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
+  const size_t window = std::min<size_t>(text.size(), 512) & ~size_t{1};
+  if (window < 4) return false;
+  size_t evenNuls = 0;
+  size_t oddNuls = 0;
+  for (size_t i = 0; i < window; i += 2) {
+    evenNuls += text[i] == '\0';
+    oddNuls += text[i + 1] == '\0';
+  }
+  // Three quarters, not all: a few characters of UTF-16 text are not ASCII.
+  const size_t characters = window / 2;
+  return evenNuls * 4 >= characters * 3 || oddNuls * 4 >= characters * 3;
+}
 
 }  // namespace
 
@@ -154,10 +172,17 @@ void CHostsFile::Close() { m_file.Close(); }
 int CHostsFile::ReadAll() {
   m_lines.clear();
   m_file.ReadText(m_text);
-  // Single-byte lines appended to UTF-16 text would corrupt it.
-  if (StartsWithUtf16Mark(m_text.View())) throw CFileException(CFileException::genericException, 0, m_path);
+  // Refused, as no update could keep them whole: UTF-16 text, and lines
+  // after a Ctrl-Z, which text-mode readers never see (a Ctrl-Z followed
+  // only by line ends is the old end-of-file mark, and is dropped).
+  if (LooksLikeUtf16(m_text.View()) || m_text.HasTextAfterEnd())
+    throw CFileException(CFileException::genericException, 0, m_path);
   const ManagedNameEndings& endings = ManagedNameEndings::Get();
-  CTextLines lines(m_text.View());
+  // Notepad's UTF-8 mark stays where it is, and the first line is read
+  // after it; it goes back with the text before the first line.
+  std::string_view text = m_text.View();
+  if (text.starts_with(kUtf8Mark)) text.remove_prefix(kUtf8Mark.size());
+  CTextLines lines(text);
   int count = 0;
   for (std::string_view rawLine; lines.Next(rawLine); ++count) {
     if (!endings.MayCarryManagedName(rawLine)) continue;
@@ -206,6 +231,10 @@ void CHostsFile::WriteAll() {
     // The text between the lines that go is written as it was read, in
     // large blocks; then the appended lines.
     std::string_view rest = m_text.View();
+    // A mark before the first line goes back as it was, and on its own.
+    const size_t mark = rest.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
+    m_file.Write(rest.substr(0, mark));
+    rest.remove_prefix(mark);
     for (size_t i = 0; i < m_linesRead; ++i) {
       if (!m_lines[i].removeFlag) continue;
       const auto lineStart = static_cast<size_t>(m_lines[i].rawLine.data() - rest.data());

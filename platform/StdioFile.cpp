@@ -1,6 +1,7 @@
 #include "StdioFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -40,6 +41,7 @@ void CStdioFile::ReadText(TextBuffer& text) {
   size_t capacity = size != INVALID_FILE_SIZE && high == 0 ? size_t{size} + 1 : kReadBlockSize;
   auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
   size_t length = 0;
+  size_t end = SIZE_MAX;  // of the text: the first Ctrl-Z
   for (;;) {
     if (length == capacity) {
       auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
@@ -54,14 +56,14 @@ void CStdioFile::ReadText(TextBuffer& text) {
       Raise(CFileException::genericException, GetLastError());
     if (got == 0) break;
     // Looked for in each block while it is fresh in the cache.
-    if (const void* ctrlZ = std::memchr(block, kCtrlZ, got)) {
-      length += static_cast<size_t>(static_cast<const char*>(ctrlZ) - block);
-      break;
-    }
+    const void* ctrlZ = end == SIZE_MAX ? std::memchr(block, kCtrlZ, got) : nullptr;
+    if (ctrlZ) end = length + static_cast<size_t>(static_cast<const char*>(ctrlZ) - block);
     length += got;
   }
+  const std::string_view afterEnd(bytes.get() + std::min(end, length), length - std::min(end, length));
+  text.m_textAfterEnd = afterEnd.find_first_not_of("\x1A\r\n") != std::string_view::npos;
   text.m_bytes = std::move(bytes);
-  text.m_size = length;
+  text.m_size = std::min(end, length);
 }
 
 void CStdioFile::WriteLines(std::string_view lines, bool allEndInCrLf) {

@@ -23,11 +23,15 @@
 class TextBuffer {
  public:
   std::string_view View() const { return {m_bytes.get(), m_size}; }
+  // Something other than Ctrl-Z, CR and LF bytes follows the Ctrl-Z that
+  // ended the text: no end-of-file mark, but lines a text-mode reader misses.
+  bool HasTextAfterEnd() const { return m_textAfterEnd; }
 
  private:
   friend class CStdioFile;
   std::unique_ptr<char[]> m_bytes;
   size_t m_size = 0;
+  bool m_textAfterEnd = false;
 };
 
 // The lines of text as CStdioFile::ReadText gives it, one by one: a line
@@ -91,12 +95,16 @@ class CStdioFile {
 
   // Reads the text from where the stream stands (the start, after the open)
   // up to the file's end or the first Ctrl-Z, as it lies on disk, into
-  // `text` in place of what it held.
+  // `text` in place of what it held; what follows a Ctrl-Z is read too, to
+  // tell whether it is text.
   void ReadText(TextBuffer& text);
   // Writes whole lines of text as ReadText gives it, each ended by CR LF.
   // `allEndInCrLf`: the caller knows (CTextLines) that every line end in
   // them is CR LF already, so they go out as they are, in large blocks.
   void WriteLines(std::string_view lines, bool allEndInCrLf = false);
+  // Writes `bytes` unchanged: through the buffer, or straight from where
+  // they are when they would fill it.
+  void Write(std::string_view bytes);
   void SeekToBegin();
   // Hands the buffer to the operating system, then has it written to disk.
   void FlushToDisk();
@@ -106,9 +114,6 @@ class CStdioFile {
   void Abort();
 
  private:
-  // Writes `bytes` unchanged: through the buffer, or straight from where
-  // they are when they would fill it.
-  void Write(std::string_view bytes);
   void WriteOut(std::string_view bytes);
   void FlushWriteBuffer();
   [[noreturn]] void Raise(int cause, DWORD osError) const;

@@ -66,11 +66,49 @@ TEST_F(HostsFileTest, SetThenRemoveGivesBackEveryLineByteForByte) {
   EXPECT_EQ(Remove(), kept);
 }
 
-TEST_F(HostsFileTest, TextEndsAtCtrlZ) {
-  WriteHosts(
-      "127.0.0.1 localhost\r\n\x1A"
-      "after the end\r\n");
-  EXPECT_EQ(Remove(), Lines({"127.0.0.1 localhost"}));
+// Text as UTF-16 puts it: a NUL after (little-endian) or before each
+// ASCII character.
+std::string Utf16(std::string_view ascii, bool bigEndian) {
+  std::string text;
+  for (const char c : ascii) text += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return text;
+}
+
+// Hosts files as real machines carry them: what an action leaves of each,
+// or nothing when the file is refused and left byte for byte as it was.
+TEST_F(HostsFileTest, OddFilesAreKeptWholeOrRefused) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string local = "127.0.0.1 localhost\r\n";
+  const struct {
+    const char* what;
+    std::string before;
+    bool set;
+    std::optional<std::string> after;
+  } cases[] = {
+      {"the old end-of-file mark", local + "\x1A", false, local},
+      {"marks and line ends after the end", local + "\x1A\r\n\x1A\x1A\n", false, local},
+      {"a line after a Ctrl-Z", local + "\x1A" + Row(1) + "\r\n", false, std::nullopt},
+      {"a Ctrl-Z inside a line", "127.0.0.1 local\x1Ahost\r\n", true, std::nullopt},
+      {"a UTF-8 mark before a managed line", mark + Row(0) + "\r\n" + local, false, mark + local},
+      {"a UTF-8 mark before a present line", mark + Row(0) + "\r\n", true, mark + Row(0) + "\r\n" + ManagedLines(1)},
+      {"UTF-16 with its mark", "\xFF\xFE" + Utf16(local, false), true, std::nullopt},
+      {"UTF-16 big-endian with its mark", "\xFE\xFF" + Utf16(local, true), true, std::nullopt},
+      {"UTF-16 without a mark", Utf16(local, false), true, std::nullopt},
+      {"UTF-16 big-endian without a mark", Utf16("\r\n" + local, true), false, std::nullopt},
+      {"a stray NUL", std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local, false,
+       std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteHosts(c.before);
+    if (c.after) {
+      EXPECT_EQ(Update(c.set), *c.after);
+    } else {
+      EXPECT_THROW(Update(c.set), CFileException);
+      EXPECT_EQ(Hosts(), c.before);
+    }
+    EXPECT_TRUE(NewFiles().empty());
+  }
 }
 
 TEST_F(HostsFileTest, LargeFilesAreReadWhole) {
@@ -139,15 +177,6 @@ TEST_F(HostsFileTest, AFailureBeforeTheReplaceLeavesTheFileAsItWas) {
     EXPECT_TRUE(ran);
     EXPECT_EQ(HostsIfAny(), existed ? std::optional<std::string>(before) : std::nullopt);
     EXPECT_TRUE(NewFiles().empty());
-  }
-}
-
-TEST_F(HostsFileTest, Utf16FileIsRefusedAndLeftAlone) {
-  for (const std::string mark : {"\xFF\xFE", "\xFE\xFF"}) {
-    const std::string before = mark + std::string("1\0.\0", 4);
-    WriteHosts(before);
-    EXPECT_THROW(Set(), CFileException);
-    EXPECT_EQ(Hosts(), before);
   }
 }
 
