@@ -83,6 +83,10 @@ int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int w
   const std::string_view in(text, length < 0 ? std::strlen(text) + 1 : static_cast<size_t>(length));
   std::u16string out;
   for (size_t i = 0; i < in.size();) {
+    if (static_cast<unsigned char>(in[i]) < 0x80) {  // ASCII is itself: no table needed
+      out += static_cast<char16_t>(in[i++]);
+      continue;
+    }
     // A lead byte whose pair is no character stands for itself; the byte
     // after it starts the next character.
     const bool lead = IsDBCSLeadByte(static_cast<BYTE>(in[i])) && i + 1 < in.size();
@@ -105,7 +109,9 @@ int WideCharToMultiByte(UINT, DWORD, LPCWSTR wide, int wideLength, LPSTR text, i
   std::string out;
   if (usedDefaultChar) *usedDefaultChar = FALSE;
   for (const char16_t unit : in) {
-    if (unit >= kRawByteBase && unit <= kRawByteBase + 0xFF) {
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else if (unit >= kRawByteBase && unit <= kRawByteBase + 0xFF) {
       out += static_cast<char>(unit - kRawByteBase);
     } else if (const auto bytes = Encode(unit)) {
       out += *bytes;
