@@ -4,7 +4,7 @@
 // measured as whole processes against the raw limit: bench_hosts.)
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -84,7 +84,7 @@ size_t PeakHeapOnce(const benchmark::State& state, const char* what, const std::
 constexpr const char* kProxyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 void StoreProxyOverride(const std::string& text) {
-  native::ResetRegistry();
+  fakewin::ResetRegistry();
   HKEY key = nullptr;
   RegCreateKeyExA(HKEY_CURRENT_USER, kProxyKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                   nullptr);

@@ -1,7 +1,7 @@
 // Set or Remove settings as the buttons carry them out, as a process of its
 // own: the hosts file under FOLDER/system32/drivers/etc, the proxy list in
 // the stand-in's in-memory registry.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[2];
-  native::SetSystem(0x23F00206, (folder + "\\system32").c_str(), folder.c_str());
+  fakewin::SetSystem(0x23F00206, (folder + "\\system32").c_str(), folder.c_str());
   HKEY key = nullptr;
   const char value[] = "<local>";
   RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr,

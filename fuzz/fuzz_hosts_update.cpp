@@ -6,7 +6,7 @@
 // a second Set appends nothing, and Remove settings keeps exactly the lines
 // that carry no managed name; a UTF-8 mark stays in front. UTF-16 text and
 // lines after a Ctrl-Z are refused and the file left as it was.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <unistd.h>
 
@@ -43,7 +43,7 @@ struct Folder {
     etc = root / "system32" / "drivers" / "etc";
     hosts = etc / "Hosts";
     std::filesystem::create_directories(etc);
-    native::SetSystem(0x23F00206, (pattern + "\\system32").c_str(), pattern.c_str());
+    fakewin::SetSystem(0x23F00206, (pattern + "\\system32").c_str(), pattern.c_str());
     std::atexit([] { std::filesystem::remove_all(Get().root); });
   }
 
@@ -138,7 +138,7 @@ std::string WithCrLf(const std::vector<std::string>& lines) {
 
 // An empty registry but for the key the proxy list's path starts at.
 void ResetRegistry() {
-  native::ResetRegistry();
+  fakewin::ResetRegistry();
   HKEY key = nullptr;
   FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                              nullptr, &key, nullptr) == ERROR_SUCCESS,

@@ -2,7 +2,7 @@
 // the split gives back the trimmed value, Set puts the exception set in
 // front unless the wildcard is there, Remove settings takes out exactly the
 // set's entries, and no key handle is left open.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -90,7 +90,7 @@ bool IsException(const std::string& entry) {
   return false;
 }
 
-void CheckNoKeyLeftOpen(const char* after) { FUZZ_CHECK(native::OpenKeyCount() == 0, after); }
+void CheckNoKeyLeftOpen(const char* after) { FUZZ_CHECK(fakewin::OpenKeyCount() == 0, after); }
 
 // Load, checked against the reference split; returns the entries.
 std::vector<std::string> CheckLoad(const std::string& trimmed) {
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string value(reinterpret_cast<const char*>(data), size);
   value = value.substr(0, value.find('\0'));
 
-  native::ResetRegistry();
+  fakewin::ResetRegistry();
   Store(value);
   const std::string read = value == kNullString ? std::string() : value;
   const std::string trimmed = ref::Trim(read);

@@ -49,7 +49,7 @@ class ActionTest : public HostsFileTest, protected RegistryValues {
  protected:
   void SetUp() override {
 #ifndef _WIN32
-    native::ResetRegistry();
+    fakewin::ResetRegistry();
     CreateKey(kKey);
 #endif
     HostsFileTest::SetUp();
@@ -58,8 +58,8 @@ class ActionTest : public HostsFileTest, protected RegistryValues {
 
   void TearDown() override {
 #ifndef _WIN32
-    native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0) << "a key handle was left open";
+    fakewin::ClearFailure();
+    EXPECT_EQ(fakewin::OpenKeyCount(), 0) << "a key handle was left open";
 #endif
     SetValue(kKey, kName.c_str(), m_savedProxy, true);
     HostsFileTest::TearDown();
@@ -192,7 +192,7 @@ TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {
   Put(c.before);
   UniqueFile holder(CreateFileA(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  native::InjectFailure("RegSetValueExW", 1, ERROR_ACCESS_DENIED);
+  fakewin::InjectFailure("RegSetValueExW", 1, ERROR_ACCESS_DENIED);
   try {
     CarryOut(c.action);
     ADD_FAILURE() << "no registry error";
@@ -212,7 +212,7 @@ TEST_F(ActionTest, AReplaceRefusedForAMomentIsTriedAgain) {
   for (const DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED}) {
     const Case c = Cases()[0];
     Put(c.before);
-    native::InjectFailure("MoveFileExA", 1, error);
+    fakewin::InjectFailure("MoveFileExA", 1, error);
     CarryOut(c.action);
     EXPECT_EQ(Now(), c.after) << error;
   }
@@ -229,10 +229,10 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
       for (int nth = 1;; ++nth) {
         SCOPED_TRACE(std::string(c.name) + ", error " + std::to_string(error) + " at call " + std::to_string(nth));
         Put(c.before);
-        native::InjectFailure(nullptr, nth, error);
+        fakewin::InjectFailure(nullptr, nth, error);
         const bool failureTold = FailureTold(c.action, m_path);
-        const bool failed = native::CountedCalls() >= nth;
-        native::ClearFailure();
+        const bool failed = fakewin::CountedCalls() >= nth;
+        fakewin::ClearFailure();
         const State now = Now();
         EXPECT_TRUE(now == c.before || now == c.after) << ::testing::PrintToString(now);
         EXPECT_EQ(failureTold, now == c.before);
@@ -243,7 +243,7 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
           EXPECT_EQ(testfiles::ReadBytes(CString((Folder() / name).string())), c.before.hosts.value_or(""));
           std::filesystem::remove(Folder() / name);
         }
-        EXPECT_EQ(native::OpenKeyCount(), 0);
+        EXPECT_EQ(fakewin::OpenKeyCount(), 0);
         told += failureTold;
         if (!failed) {
           EXPECT_EQ(now, c.after);

@@ -144,13 +144,13 @@ TEST_F(HostsFileTest, TheReplacedFileKeepsItsAttributes) {
     WriteHosts("127.0.0.1 localhost\r\n");
     SetFileAttributesA(m_path, kept);
 #ifndef _WIN32
-    if (system.noReplace) native::HideExport("ReplaceFileA");
+    if (system.noReplace) fakewin::HideExport("ReplaceFileA");
 #endif
     EXPECT_EQ(Set(), "127.0.0.1 localhost\r\n" + ManagedLines());
     EXPECT_EQ(GetFileAttributesA(m_path) & (kept | FILE_ATTRIBUTE_READONLY), kept);
     EXPECT_TRUE(NewFiles().empty());
 #ifndef _WIN32
-    native::HideExport(nullptr);
+    fakewin::HideExport(nullptr);
     EXPECT_TRUE(std::filesystem::exists(Folder() / "Hosts"));
 #endif
     SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
@@ -241,16 +241,16 @@ TEST_F(HostsFileTest, HostsPathThatIsAFolderRaisesAndIsLeftAlone) {
 
 #ifndef _WIN32
 TEST_F(HostsFileTest, MissingFolderRaisesBadPath) {
-  native::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
+  fakewin::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
   const CString path = CHostsFile().GetPath();
   ExpectFileError(
       path, [this] { return Set(); }, CFileException::badPath);
 }
 
 TEST_F(HostsFileTest, OlderFamilyKeepsTheFileInTheWindowsDirectory) {
-  native::SetSystem(0x80000A04, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS");
+  fakewin::SetSystem(0x80000A04, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS");
   EXPECT_EQ(CHostsFile().GetPath(), "C:\\WINDOWS\\Hosts");
-  native::SetSystem(kNtVersion, "C:\\WINNT\\system32", "C:\\WINNT");
+  fakewin::SetSystem(kNtVersion, "C:\\WINNT\\system32", "C:\\WINNT");
   EXPECT_EQ(CHostsFile().GetPath(), "C:\\WINNT\\system32\\drivers\\etc\\Hosts");
 }
 
@@ -292,7 +292,7 @@ TEST_F(HostsFileTest, AFailureAtAnyStepLeavesTheOldBytes) {
     for (int nth = 1;; ++nth) {
       SCOPED_TRACE(std::string(failure.function) + " call " + std::to_string(nth));
       WriteHosts(before);
-      native::InjectFailure(failure.function, nth, failure.error);
+      fakewin::InjectFailure(failure.function, nth, failure.error);
       bool raised = false;
       try {
         Set();
@@ -301,8 +301,8 @@ TEST_F(HostsFileTest, AFailureAtAnyStepLeavesTheOldBytes) {
         EXPECT_EQ(error.m_cause, failure.cause);
         EXPECT_EQ(error.m_strFileName, m_path);
       }
-      const bool failed = native::CountedCalls() >= nth;
-      native::ClearFailure();
+      const bool failed = fakewin::CountedCalls() >= nth;
+      fakewin::ClearFailure();
       // Some calls may fail unraised: where a link leads is only asked.
       EXPECT_EQ(Hosts(), raised ? before : before + ManagedLines());
       EXPECT_TRUE(NewFiles().empty());

@@ -15,7 +15,7 @@
 #include "TestFiles.h"
 
 #ifndef _WIN32
-#include <native_hooks.h>
+#include <fakewin.h>
 #endif
 
 class HostsFileTest : public ::testing::Test {
@@ -25,7 +25,7 @@ class HostsFileTest : public ::testing::Test {
   void SetUp() override {
 #ifndef _WIN32
     std::filesystem::create_directories(testfiles::Local(m_folder.Path() + "\\system32\\drivers\\etc"));
-    native::SetSystem(kNtVersion, m_folder.Path() + "\\system32", m_folder.Path());
+    fakewin::SetSystem(kNtVersion, m_folder.Path() + "\\system32", m_folder.Path());
 #endif
     m_path = CHostsFile().GetPath();
     m_hadHosts = std::filesystem::exists(testfiles::Local(m_path));
@@ -34,7 +34,7 @@ class HostsFileTest : public ::testing::Test {
 
   void TearDown() override {
 #ifndef _WIN32
-    native::ClearFailure();
+    fakewin::ClearFailure();
 #endif
     SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
     if (m_hadHosts)

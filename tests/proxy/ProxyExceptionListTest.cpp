@@ -198,13 +198,13 @@ TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
     SCOPED_TRACE(std::string(failure.function) + " " + std::to_string(failure.nth));
     for (const Current& value : {Current(list), Current(J + ";" + list)}) {
       SetOverride(value);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(ProxyExceptionList().Load(), CRegistryException);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(Set(), CRegistryException);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(Remove(), CRegistryException);
-      native::ClearFailure();
+      fakewin::ClearFailure();
       EXPECT_EQ(Override(), Sz(*value));
     }
   }
@@ -236,7 +236,7 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
       RegCloseKey(key);
     }
     SetOverride("a.test");
-    native::SetUsers("S-1-5-21-500", c.desktop);
+    fakewin::SetUsers("S-1-5-21-500", c.desktop);
     const CRegStringValue& target = c.othersHive ? others : own;
     EXPECT_EQ(ProxyOverride().GetName(), target.GetName());
     if (!c.hiveLoaded) {
@@ -249,30 +249,30 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     EXPECT_EQ(text, CString(J + (c.othersHive ? ";" : ";a.test")));
     EXPECT_EQ(Override(), Sz(c.othersHive ? "a.test" : J + ";a.test")) << "the process's own list";
   }
-  native::SetUsers("S-1-5-21-1000", "S-1-5-21-1000");
+  fakewin::SetUsers("S-1-5-21-1000", "S-1-5-21-1000");
 }
 
 // Running programs are told once the value has changed, and only then.
 TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
   const std::vector<DWORD> told = {39, 37};  // settings changed, then refresh
   SetOverride("a.test");
-  native::TakeInternetOptions();
+  fakewin::TakeInternetOptions();
   const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet();
-  EXPECT_TRUE(native::TakeInternetOptions().empty()) << "told before the write";
+  EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
-  EXPECT_EQ(native::TakeInternetOptions(), told);
+  EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   set.Undo();
-  EXPECT_EQ(native::TakeInternetOptions(), told);
+  EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   SetOverride(W);
   Set();  // the wildcard is there: nothing written
-  EXPECT_TRUE(native::TakeInternetOptions().empty());
+  EXPECT_TRUE(fakewin::TakeInternetOptions().empty());
   SetOverride("a.test");
-  native::InjectFailure("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+  fakewin::InjectFailure("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
   EXPECT_THROW(Set(), CRegistryException);
-  EXPECT_TRUE(native::TakeInternetOptions(false).empty()) << "told of a refused write";
+  EXPECT_TRUE(fakewin::TakeInternetOptions(false).empty()) << "told of a refused write";
   Set();  // without the library: written all the same
   EXPECT_EQ(Override(), Sz(J + ";a.test"));
-  EXPECT_TRUE(native::TakeInternetOptions(true).empty());
+  EXPECT_TRUE(fakewin::TakeInternetOptions(true).empty());
 }
 #endif
 

@@ -8,7 +8,7 @@
 #include "RegistryValues.h"
 
 #ifndef _WIN32
-#include <native_hooks.h>
+#include <fakewin.h>
 #endif
 
 class RegistryTest : public ::testing::Test, protected RegistryValues {
@@ -20,7 +20,7 @@ class RegistryTest : public ::testing::Test, protected RegistryValues {
 
   void SetUp() override {
 #ifndef _WIN32
-    native::ResetRegistry();
+    fakewin::ResetRegistry();
     CreateKey("Software");
 #endif
     DeleteScratch();
@@ -28,8 +28,8 @@ class RegistryTest : public ::testing::Test, protected RegistryValues {
 
   void TearDown() override {
 #ifndef _WIN32
-    native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0) << "a key handle was left open";
+    fakewin::ClearFailure();
+    EXPECT_EQ(fakewin::OpenKeyCount(), 0) << "a key handle was left open";
 #endif
     DeleteScratch();
   }

@@ -1,6 +1,8 @@
-// Stand-in for the Windows SDK header on the native build: the same names,
-// signatures and documented behaviour, for the calls the tool makes. The
-// implementations work on the local file system with code page 932 tables.
+// The fake of Windows that the tests, fuzz targets and benchmarks run on in
+// the native build, in place of the SDK header: the same names, signatures
+// and documented behaviour, for the calls the tool and its tests make. The
+// implementations work on the local file system, an in-memory registry and
+// code page 932 tables. Nothing of it ships.
 #pragma once
 
 #include <cstddef>
@@ -121,5 +123,5 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int length,
                         LPCSTR defaultChar, BOOL* usedDefaultChar);
 
-#include "native_registry.h"
-#include "native_session.h"
+#include "fakewin_registry.h"
+#include "fakewin_session.h"

@@ -1,8 +1,8 @@
-// Registry calls of ADVAPI32 for the native build, over an in-memory
-// registry: key and value names compare without regard to letter case,
+// Registry calls of ADVAPI32 in the fake, over an in-memory registry: key
+// and value names compare without regard to letter case,
 // values keep their type and raw bytes, text values are held in UTF-16 and
 // converted at the narrow calls, and the return codes are those of Windows.
-// Included by the stand-in windows.h.
+// Included by the fake windows.h.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Who runs the process and who is signed in at the desktop, and the
-// internet settings library loaded at run time, for the native build.
-#include <native_hooks.h>
+// internet settings library loaded at run time, in the fake.
+#include <fakewin.h>
 #include <strings.h>
 
 #include <cstdlib>
@@ -42,7 +42,7 @@ BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
 
 }  // namespace
 
-namespace native {
+namespace fakewin {
 
 void SetUsers(const char* processUser, const char* desktopUser) {
   g_processUser = processUser;
@@ -62,7 +62,7 @@ void HideExport(const char* name) {
     g_hiddenExports.clear();
 }
 
-}  // namespace native
+}  // namespace fakewin
 
 HWND GetShellWindow() { return g_hasDesktop ? reinterpret_cast<HWND>(&g_shellWindow) : nullptr; }
 

@@ -1,4 +1,4 @@
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <unistd.h>
 #include <cstring>
@@ -28,7 +28,7 @@ UINT CopyDirectory(const std::string& directory, LPSTR buffer, UINT size) {
 
 }  // namespace
 
-namespace native {
+namespace fakewin {
 
 void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory) {
   g_version = version;
@@ -52,7 +52,7 @@ bool ShouldFail(const char* function) {
   return true;
 }
 
-}  // namespace native
+}  // namespace fakewin
 
 DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }

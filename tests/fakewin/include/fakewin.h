@@ -1,12 +1,13 @@
-// Test-only controls of the native stand-in for Windows. Nothing of this
-// exists in the Windows build.
+// What the tests, fuzz targets and benchmarks tell the fake of Windows: the
+// system it plays, failures to inject, the users at the desktop. Nothing of
+// this exists on Windows.
 #pragma once
 
 #include <windows.h>
 
 #include <vector>
 
-namespace native {
+namespace fakewin {
 
 // What GetVersion, GetSystemDirectoryA and GetWindowsDirectoryA report.
 void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory);
@@ -22,18 +23,18 @@ int CountedCalls();
 // last error. Used by the stand-ins themselves.
 bool ShouldFail(const char* function);
 
-}  // namespace native
+}  // namespace fakewin
 
-namespace native {
+namespace fakewin {
 
 // Registry handles opened and not yet closed; predefined root keys not counted.
 int OpenKeyCount();
 // Empties the in-memory registry and drops every open key handle.
 void ResetRegistry();
 
-}  // namespace native
+}  // namespace fakewin
 
-namespace native {
+namespace fakewin {
 
 // Whose the process is and who is signed in at the desktop, as SIDs in
 // text form; no desktop user: there is no shell window.
@@ -45,4 +46,4 @@ std::vector<DWORD> TakeInternetOptions(bool present = true);
 // nothing), as older systems are; null: every function there again.
 void HideExport(const char* name);
 
-}  // namespace native
+}  // namespace fakewin
