@@ -1,7 +1,7 @@
 #include "ErrorReport.h"
 
+#include "ErrorReportStrings.h"
 #include "WinApp.h"
-#include "resource.h"
 
 namespace {
 
