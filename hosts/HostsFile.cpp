@@ -227,7 +227,6 @@ void CHostsFile::Recreate() {
 
 void CHostsFile::WriteAll() {
   try {
-    m_file.SeekToBegin();
     // The text between the lines that go is written as it was read, in
     // large blocks; then the appended lines.
     std::string_view rest = m_text.View();

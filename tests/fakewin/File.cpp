@@ -114,11 +114,9 @@ bool Held(const std::string& path) {
 int OpenFlags(DWORD access, DWORD creation) {
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (creation) {
-    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
     case CREATE_ALWAYS: return flags | O_CREAT | O_TRUNC;
     case OPEN_ALWAYS: return flags | O_CREAT;
-    case TRUNCATE_EXISTING: return flags | O_TRUNC;
-    default: return flags;
+    default: return flags;  // OPEN_EXISTING
   }
 }
 
@@ -183,19 +181,6 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
   if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
   SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(size);
-}
-
-DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD method) {
-  if (fakewin::ShouldFail("SetFilePointer")) return INVALID_SET_FILE_POINTER;
-  OpenFile* file = FromHandle(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE), INVALID_SET_FILE_POINTER;
-  off_t offset = distanceHigh ? (static_cast<off_t>(*distanceHigh) << 32) | static_cast<DWORD>(distance) : distance;
-  const int whence = method == FILE_BEGIN ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END;
-  const off_t at = lseek(file->fd, offset, whence);
-  if (at < 0) return Fail(ERROR_INVALID_PARAMETER), INVALID_SET_FILE_POINTER;
-  if (distanceHigh) *distanceHigh = static_cast<LONG>(at >> 32);
-  SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(at);
 }
 
 BOOL FlushFileBuffers(HANDLE handle) {
