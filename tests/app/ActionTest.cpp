@@ -1,5 +1,6 @@
 #include "Action.h"
 
+#include <cctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ const std::string kOrdinaryHosts =
     "10.0.0.5\tprinter.test\r\n";
 const std::string kUsersList = "*.local.test;10.*;<local>";
 const std::string kJoined(ProxyExceptionsJoined().View());
+
+// Every other letter in capitals.
+std::string MixedCase(std::string text) {
+  for (size_t i = 0; i < text.size(); i += 2) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+  return text;
+}
 
 // Both settings: the hosts file's bytes (nothing: no file) and ProxyOverride
 // exactly as held (nothing: no value).
@@ -129,7 +136,7 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
       {"", Action::set},
       {kUsersList, Action::set},
       {kJoined.substr(kJoined.find(';') + 1), Action::set},  // the host names without the wildcard
-      {"a.test;*.ORVANE.Example", Action::remove},
+      {"a.test;" + MixedCase(kProxyWildcard), Action::remove},
       {kJoined + ";", Action::remove},
   };
   for (const auto& c : cases) {
