@@ -13,54 +13,22 @@
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
 #include "Reference.h"
+#include "RegistryValues.h"
 
 namespace {
 
-const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const char kValueName[] = "ProxyOverride";
 const std::string kNullString = "--NULLSTRING--";
 
-struct Stored {
-  DWORD type = REG_NONE;
-  std::string bytes;
-  bool operator==(const Stored&) const = default;
-};
-
-HKEY OpenKey() {
-  HKEY key = nullptr;
-  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                             &key, nullptr) == ERROR_SUCCESS,
-             "cannot make the key");
-  return key;
-}
+using Stored = RegistryValues::Stored;
 
 void Store(const std::string& text) {
-  HKEY key = OpenKey();
-  const std::string bytes = text + '\0';
-  FUZZ_CHECK(RegSetValueExA(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
-                            static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS,
-             "cannot store the value");
-  RegCloseKey(key);
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Sz(text));
 }
 
-std::optional<Stored> Fetch() {
-  HKEY key = OpenKey();
-  Stored stored;
-  DWORD size = 0;
-  std::optional<Stored> result;
-  if (RegQueryValueExA(key, kValueName, nullptr, &stored.type, nullptr, &size) == ERROR_SUCCESS) {
-    stored.bytes.resize(size);
-    FUZZ_CHECK(RegQueryValueExA(key, kValueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(stored.bytes.data()),
-                                &size) == ERROR_SUCCESS,
-               "cannot read the value");
-    result = stored;
-  }
-  RegCloseKey(key);
-  return result;
-}
+std::optional<Stored> Fetch() { return RegistryValues::Value(RegistryValues::kProxyKey, RegistryValues::kProxyName); }
 
 // As the tool stores a text: REG_SZ with its NUL, the empty text as the marker.
-Stored AsStored(const std::string& text) { return {REG_SZ, (text.empty() ? kNullString : text) + '\0'}; }
+Stored AsStored(const std::string& text) { return RegistryValues::Sz(text.empty() ? kNullString : text); }
 
 // The entries of a trimmed value: split at every ";" that is a character of
 // its own, not the trail byte of a double-byte character.

@@ -1,20 +1,16 @@
 #include "Action.h"
 
-#include <cctype>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "ProxyExceptionList.h"
 #include "hosts/HostsFixture.h"
-#include "proxy/RegistryValues.h"
 
 namespace {
 
-const std::string kOverridePath = PROXY_OVERRIDE_PATH;
-const std::string kKey = kOverridePath.substr(0, kOverridePath.rfind('\\'));
-const std::string kName = kOverridePath.substr(kOverridePath.rfind('\\') + 1);
-const CString kValueName = CString("HKEY_CURRENT_USER\\" + kOverridePath);
+const CString kValueName = CString("HKEY_CURRENT_USER\\") + PROXY_OVERRIDE_PATH;
 
 const std::string kOrdinaryHosts =
     "# hosts of this PC\r\n"
@@ -23,12 +19,6 @@ const std::string kOrdinaryHosts =
     "10.0.0.5\tprinter.test\r\n";
 const std::string kUsersList = "*.local.test;10.*;<local>";
 const std::string kJoined(ProxyExceptionsJoined().View());
-
-// Every other letter in capitals.
-std::string MixedCase(std::string text) {
-  for (size_t i = 0; i < text.size(); i += 2) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-  return text;
-}
 
 // Both settings: the hosts file's bytes (nothing: no file) and ProxyOverride
 // exactly as held (nothing: no value).
@@ -49,29 +39,9 @@ struct Case {
   State after;
 };
 
-// The user's hosts file and ProxyOverride, saved before each test and put
-// back after it; natively in an emptied stand-in registry whose key handles
-// must all be closed by the end.
-class ActionTest : public HostsFileTest, protected RegistryValues {
+// The user's hosts file and ProxyOverride, both put back after each test.
+class ActionTest : public HostsFileTest {
  protected:
-  void SetUp() override {
-#ifndef _WIN32
-    fakewin::ResetRegistry();
-    CreateKey(kKey);
-#endif
-    HostsFileTest::SetUp();
-    m_savedProxy = Value(kKey, kName.c_str(), true);
-  }
-
-  void TearDown() override {
-#ifndef _WIN32
-    fakewin::ClearFailure();
-    EXPECT_EQ(fakewin::OpenKeyCount(), 0) << "a key handle was left open";
-#endif
-    SetValue(kKey, kName.c_str(), m_savedProxy, true);
-    HostsFileTest::TearDown();
-  }
-
   // A state from texts: the proxy list held as the registry holds text.
   static State Settings(std::optional<std::string> hosts, const std::optional<std::string>& proxy) {
     return {std::move(hosts), proxy ? std::optional<Stored>(WideSz(Wide(proxy->c_str()))) : std::nullopt};
@@ -94,11 +64,9 @@ class ActionTest : public HostsFileTest, protected RegistryValues {
       WriteHosts(*state.hosts);
     else
       RemoveHosts();
-    SetValue(kKey, kName.c_str(), state.proxy, true);
+    SetValue(kProxyKey, kProxyName, state.proxy, true);
   }
-  State Now() const { return {HostsIfAny(), Value(kKey, kName.c_str(), true)}; }
-
-  std::optional<Stored> m_savedProxy;
+  State Now() const { return {HostsIfAny(), Value(kProxyKey, kProxyName, true)}; }
 };
 
 // Runs the action; true when it told of a failure. A failure names the hosts
@@ -136,7 +104,7 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
       {"", Action::set},
       {kUsersList, Action::set},
       {kJoined.substr(kJoined.find(';') + 1), Action::set},  // the host names without the wildcard
-      {"a.test;" + MixedCase(kProxyWildcard), Action::remove},
+      {"a.test;" + Mixed(kProxyWildcard), Action::remove},
       {kJoined + ";", Action::remove},
   };
   for (const auto& c : cases) {

@@ -33,7 +33,6 @@ struct OpenKey {
   REGSAM access = 0;
 };
 
-std::map<HKEY, std::shared_ptr<Key>> g_roots;
 std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
 
 bool IsPredefined(HKEY handle) {
@@ -54,6 +53,15 @@ std::string Folded(std::string_view name) {
   }
   return folded;
 }
+
+// A new user's registry: HKEY_CURRENT_USER\Software and nothing else.
+std::map<HKEY, std::shared_ptr<Key>> NewUserRoots() {
+  auto user = std::make_shared<Key>();
+  user->subkeys[Folded("Software")] = std::make_shared<Key>();
+  return {{HKEY_CURRENT_USER, std::move(user)}};
+}
+
+std::map<HKEY, std::shared_ptr<Key>> g_roots = NewUserRoots();
 
 size_t CharacterCount(std::string_view name) {
   size_t count = 0;
@@ -218,7 +226,7 @@ int OpenKeyCount() { return static_cast<int>(g_open.size()); }
 
 void ResetRegistry() {
   g_open.clear();
-  g_roots.clear();
+  g_roots = NewUserRoots();
 }
 
 }  // namespace fakewin

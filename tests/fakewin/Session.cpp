@@ -13,8 +13,8 @@
 namespace {
 
 // A SID is held as its text form; the handles stand for the two processes.
-std::string g_processUser = "S-1-5-21-1000";
-std::string g_desktopUser = "S-1-5-21-1000";
+std::string g_processUser = fakewin::kUserSid;
+std::string g_desktopUser = fakewin::kUserSid;
 bool g_hasDesktop = true;
 bool g_hasInternetLibrary = true;
 std::vector<DWORD> g_internetOptions;

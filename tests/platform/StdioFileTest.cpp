@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "Files.h"
 #include "StdioFile.h"
 #include "TempFolder.h"
-#include "TestFiles.h"
 
 #ifndef _WIN32
 #include <fakewin.h>

@@ -1,8 +1,8 @@
 #include "ProxyExceptionList.h"
 
-#include <cctype>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "ManagedHosts.h"
 #include "RegistryFixture.h"
 
@@ -13,18 +13,6 @@ using Current = std::optional<std::string>;  // nothing: the value is missing
 const std::string J(ProxyExceptionsJoined().View());
 const std::string W = kProxyWildcard;
 const std::string H = kProxyExceptions[3];
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Every other letter in capitals.
-std::string Mixed(std::string text) {
-  for (size_t i = 0; i < text.size(); i += 2)
-    text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-  return text;
-}
 
 // A list of exactly `length` bytes, of entries that are none of the set's.
 std::string LongList(size_t length) {
@@ -39,25 +27,13 @@ std::string LongList(size_t length) {
   return list;
 }
 
-// The user's ProxyOverride, saved before each test and put back after it.
+// The user's ProxyOverride, which the base puts back after each test.
 class ProxyOverrideTest : public RegistryTest {
  protected:
-  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  static constexpr const char* kName = "ProxyOverride";
-
-  void SetUp() override {
-    RegistryTest::SetUp();
-    m_saved = Value(kKey, kName);
-  }
-  void TearDown() override {
-    SetValue(kKey, kName, m_saved);
-    RegistryTest::TearDown();
-  }
-
   static void SetOverride(const Current& text) {
-    SetValue(kKey, kName, text ? std::optional<Stored>(Sz(*text)) : std::nullopt);
+    SetValue(kProxyKey, kProxyName, text ? std::optional<Stored>(Sz(*text)) : std::nullopt);
   }
-  static std::optional<Stored> Override() { return Value(kKey, kName); }
+  static std::optional<Stored> Override() { return Value(kProxyKey, kProxyName); }
 
   static void Set() { ProxyOverrideChange::AddProxyExceptionSet().Write(); }
   static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet().Write(); }
@@ -70,8 +46,6 @@ class ProxyOverrideTest : public RegistryTest {
     for (int i = 0; i < list.GetEntryCount(); ++i) entries.emplace_back(list.GetEntry(i).View());
     return entries;
   }
-
-  std::optional<Stored> m_saved;
 };
 
 TEST_F(ProxyOverrideTest, LoadSplitsTheTrimmedValueAtEverySeparator) {
@@ -249,7 +223,6 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     EXPECT_EQ(text, CString(J + (c.othersHive ? ";" : ";a.test")));
     EXPECT_EQ(Override(), Sz(c.othersHive ? "a.test" : J + ";a.test")) << "the process's own list";
   }
-  fakewin::SetUsers("S-1-5-21-1000", "S-1-5-21-1000");
 }
 
 // Running programs are told once the value has changed, and only then.
@@ -280,12 +253,12 @@ TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
 TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
   for (const Current& value : {Current(), Current("a.test"), Current(J + ";a.test")}) {
     SetOverride(value);
-    const std::optional<Stored> before = Value(kKey, kName, true);
+    const std::optional<Stored> before = Value(kProxyKey, kProxyName, true);
     for (const auto& change :
          {ProxyOverrideChange::AddProxyExceptionSet(), ProxyOverrideChange::RemoveProxyExceptionSet()}) {
       change.Write();
       change.Undo();
-      EXPECT_EQ(Value(kKey, kName, true), before) << value.value_or("(missing)");
+      EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");
     }
   }
 }
