@@ -43,7 +43,7 @@ void Reset() {
 }
 
 std::filesystem::path UseWindowsFolder(const std::filesystem::path& root) {
-  const std::filesystem::path etc = root / "system32" / "drivers" / "etc";
+  std::filesystem::path etc = root / "system32" / "drivers" / "etc";
   std::filesystem::create_directories(etc);
   SetSystem(kNtVersion, (root / "system32").c_str(), root.c_str());
   return etc;
