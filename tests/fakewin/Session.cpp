@@ -34,7 +34,7 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-// The stand-in of the library's one call the tool makes.
+// The fake of the library's one call the tool makes.
 BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
   g_internetOptions.push_back(option);
   return TRUE;
