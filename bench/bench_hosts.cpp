@@ -8,6 +8,7 @@
 // the goals.
 //
 //   bench_hosts [--rounds N] [LINES...]   (NETSETUP_BENCH_DIR: the folder)
+#include <fakewin.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "ManagedHosts.h"
+#include "TempFolder.h"
 
 extern char** environ;
 
@@ -133,7 +135,7 @@ struct Row {
 };
 
 Row Measure(int lines, int rounds, const fs::path& root, const fs::path& programs) {
-  const fs::path hosts = root / "system32" / "drivers" / "etc" / "Hosts";
+  const fs::path hosts = fakewin::UseWindowsFolder(root) / "Hosts";
   const fs::path plain = root / "plain";
   const fs::path managed = root / "managed";
   WriteBlocklist(plain, lines, false);
@@ -227,17 +229,14 @@ int main(int argc, char** argv) {
 
   const fs::path programs = fs::read_symlink("/proc/self/exe").parent_path();
   const char* base = std::getenv("NETSETUP_BENCH_DIR");
-  std::string pattern = (base ? fs::path(base) : fs::temp_directory_path()).string() + "/netsetup-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) Fail("cannot make a folder in " + pattern);
-  const fs::path root = pattern;
-  fs::create_directories(root / "system32" / "drivers" / "etc");
-
   std::vector<Row> rows;
-  for (const int lines : sizes) {
-    std::fprintf(stderr, "%d lines, %d rounds...\n", lines, rounds);
-    rows.push_back(Measure(lines, rounds, root, programs));
+  {
+    const TempFolder root(base ? fs::path(base) : fs::temp_directory_path());
+    for (const int lines : sizes) {
+      std::fprintf(stderr, "%d lines, %d rounds...\n", lines, rounds);
+      rows.push_back(Measure(lines, rounds, root.Local(), programs));
+    }
   }
-  fs::remove_all(root);
   Print(rows, rounds);
   return 0;
 }

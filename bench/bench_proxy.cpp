@@ -1,10 +1,10 @@
-// Cost of Set and Remove settings on a long ProxyOverride in the native
+// Cost of Set and Remove settings on a long ProxyOverride in the fake's
 // in-memory registry. Every benchmark reports the bytes it processed and the
 // peak heap it needed over the value's size. (The hosts file's part is
 // measured as whole processes against the raw limit: bench_hosts.)
 #include <benchmark/benchmark.h>
+#include <fakewin.h>
 #include <malloc.h>
-#include <native_hooks.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +18,7 @@
 
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
+#include "RegistryValues.h"
 
 // Heap in use and its peak, counted in every global operator new and delete.
 // Counted only while a measurement runs, so the timed runs pay nothing.
@@ -81,16 +82,9 @@ size_t PeakHeapOnce(const benchmark::State& state, const char* what, const std::
   return measured[key] = heap::PeakDuring(work);
 }
 
-constexpr const char* kProxyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-
 void StoreProxyOverride(const std::string& text) {
-  native::ResetRegistry();
-  HKEY key = nullptr;
-  RegCreateKeyExA(HKEY_CURRENT_USER, kProxyKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                  nullptr);
-  RegSetValueExA(key, "ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(key);
+  fakewin::ResetRegistry();
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Sz(text));
 }
 
 // A list of `count` intranet names, without the tool's exceptions.

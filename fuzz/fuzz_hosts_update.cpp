@@ -1,69 +1,47 @@
 // Set, a second Set and Remove settings, as the buttons carry them out, on
 // any hosts file content, in a folder of the fuzzer's own and an in-memory
-// registry. The lines of the text (up to a
-// Ctrl-Z, CR LF or LF ending a line, a lone CR kept) come back byte for byte
-// with CR LF ends: Set appends exactly the managed rows that no line carries,
-// a second Set appends nothing, and Remove settings keeps exactly the lines
-// that carry no managed name; a UTF-8 mark stays in front. UTF-16 text and
-// lines after a Ctrl-Z are refused and the file left as it was.
-#include <native_hooks.h>
-
-#include <unistd.h>
+// registry. The lines of the text (up to a Ctrl-Z; CR LF or LF ends a line,
+// a lone CR is kept) come back byte for byte with CR LF ends: Set appends
+// exactly the managed rows that no line carries, a second Set appends
+// nothing, and Remove settings keeps exactly the lines that carry no managed
+// name; a UTF-8 mark stays in front. UTF-16 text and lines after a Ctrl-Z
+// are refused and the file left as it was.
+#include <fakewin.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "Action.h"
+#include "Files.h"
 #include "HostsFile.h"
 #include "ManagedHosts.h"
 #include "Reference.h"
+#include "TempFolder.h"
 
 namespace {
 
-// Hosts paths are Windows paths; the stand-in maps "\" to "/".
+// The fake's Windows folder, in a folder of the fuzzer's own: in memory
+// where there is room, as every update flushes to disk. Removed at exit.
 struct Folder {
-  std::filesystem::path root;
-  std::filesystem::path etc;
-  std::filesystem::path hosts;
+  TempFolder root{MemoryFolder()};
+  std::filesystem::path etc = fakewin::UseWindowsFolder(root.Local());
+  std::filesystem::path hosts = etc / "Hosts";
 
-  Folder() {
-    // A memory file system keeps the flush to disk of every update cheap.
-    const char* base = std::getenv("NETSETUP_FUZZ_TMP");
-    if (!base) base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/netsetup-fuzz-XXXXXX";
-    FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr, "cannot make the temporary folder");
-    root = pattern;
-    etc = root / "system32" / "drivers" / "etc";
-    hosts = etc / "Hosts";
-    std::filesystem::create_directories(etc);
-    native::SetSystem(0x23F00206, (pattern + "\\system32").c_str(), pattern.c_str());
-    std::atexit([] { std::filesystem::remove_all(Get().root); });
+  static std::filesystem::path MemoryFolder() {
+    if (const char* base = std::getenv("NETSETUP_FUZZ_TMP")) return base;
+    return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
   }
 
-  // Never destroyed: the clean-up at exit still needs the paths.
   static Folder& Get() {
-    static Folder* folder = new Folder;
-    return *folder;
+    static Folder folder;
+    return folder;
   }
 };
-
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  FUZZ_CHECK(out.good(), "cannot write the hosts file");
-}
 
 // Only the hosts file may be in the folder between updates.
 void CheckNothingLeftBeside(const char* after) {
@@ -136,21 +114,11 @@ std::string WithCrLf(const std::vector<std::string>& lines) {
   return text;
 }
 
-// An empty registry but for the key the proxy list's path starts at.
-void ResetRegistry() {
-  native::ResetRegistry();
-  HKEY key = nullptr;
-  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                             nullptr, &key, nullptr) == ERROR_SUCCESS,
-             "cannot make the key");
-  RegCloseKey(key);
-}
-
 // One action as its button carries it out; returns the file after it.
 std::string Update(Action action) {
   CarryOut(action);
   CheckNothingLeftBeside("a file was left beside the hosts file");
-  return ReadBytes(Folder::Get().hosts);
+  return testfiles::ReadBytes(Folder::Get().hosts);
 }
 
 void CheckRefused(const std::string& bytes, Action action) {
@@ -161,7 +129,7 @@ void CheckRefused(const std::string& bytes, Action action) {
     raised = true;
   }
   FUZZ_CHECK(raised, "UTF-16 text or text after a Ctrl-Z was not refused");
-  FUZZ_CHECK(ReadBytes(Folder::Get().hosts) == bytes, "refused text was changed");
+  FUZZ_CHECK(testfiles::ReadBytes(Folder::Get().hosts) == bytes, "refused text was changed");
   FUZZ_CHECK(OfferedAction() == Action::set, "the proxy list was changed for a refused hosts file");
   CheckNothingLeftBeside("a file was left beside the refused hosts file");
 }
@@ -171,8 +139,8 @@ void CheckRefused(const std::string& bytes, Action action) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   Folder& folder = Folder::Get();
-  WriteBytes(folder.hosts, bytes);
-  ResetRegistry();
+  testfiles::WriteBytes(folder.hosts, bytes);
+  fakewin::ResetRegistry();
 
   if (Refused(bytes)) {
     CheckRefused(bytes, Action::set);

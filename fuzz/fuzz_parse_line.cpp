@@ -1,54 +1,47 @@
-// ParseLine on any bytes: it stays inside the record (ASan watches), never
-// changes the line it parses, always clears removeFlag, and classifies and
-// extracts as a plain byte-by-byte reading of the line rules does.
+// ParseLine on any bytes, held to what the line rules promise rather than
+// to a second parser: it stays inside the record (ASan watches), never
+// changes the line it parses, always clears removeFlag, leaves blank and
+// comment lines' fields as they were, marks an entry active unless it is
+// commented out, takes as host name the trimmed rest of the line from its
+// first letter, and reads a dotted address at the head of the line.
+#include <windows.h>
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "HostsFile.h"
 #include "Reference.h"
 
 namespace {
 
-// Letters as the code page classes them: ASCII and half-width katakana.
-bool IsLetter(unsigned char byte) {
-  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= 0xA6 && byte <= 0xDF);
+bool IsDigit(char byte) { return byte >= '0' && byte <= '9'; }
+
+// `text` trimmed as the line rules trim (apart from the code under test),
+// as a piece of it.
+std::string_view TrimmedByRule(std::string_view text) {
+  const ref::Span span = ref::TrimSpan(text, true, true);
+  return text.substr(span.first, span.last - span.first);
 }
 
-// The parse's outcome: the record's fields, and the host name's text (the
-// record's own hostName views the text being parsed).
-struct Parsed {
-  HostsLine line;
-  std::string hostName;
-};
-
-// The parse, written out from the line rules, on a copy of the record.
-Parsed ReferenceParse(HostsLine line) {
-  std::string text = ref::Trim(line.rawLine);
-  line.removeFlag = 0;
-  if (text.empty() || text == "#") return {line, std::string(line.hostName)};
-  if (text.size() >= 2 && text[0] == '#' && text[1] == ' ') return {line, std::string(line.hostName)};
-  line.activeFlag = 1;
-  if (text[0] == '#') {
-    line.activeFlag = 0;
-    text = ref::Trim(text.substr(1));
+// The four numbers of `text` when it is a plain dotted address: four runs
+// of one to three digits, each at most 255, joined by ".".
+std::optional<std::array<int32_t, 4>> DottedAddress(std::string_view text) {
+  std::array<int32_t, 4> octets{};
+  size_t k = 0;
+  for (size_t i = 0; k < 4; ++k) {
+    size_t digits = 0;
+    int32_t value = 0;
+    for (; i < text.size() && IsDigit(text[i]) && digits < 3; ++i, ++digits) value = value * 10 + (text[i] - '0');
+    if (digits == 0 || value > 255) return std::nullopt;
+    octets[k] = value;
+    if (k < 3 && (i >= text.size() || text[i++] != '.')) return std::nullopt;
+    if (k == 3 && i != text.size()) return std::nullopt;
   }
-  uint32_t octets[4] = {};
-  size_t current = 0;
-  size_t nameStart = text.size();
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= '0' && byte <= '9') {
-      octets[current] = octets[current] * 10u + (byte - '0');
-    } else if (byte == '.') {
-      if (current < 3) ++current;  // further numbers go on in the fourth octet
-    } else if (IsLetter(byte)) {
-      nameStart = i;
-      break;
-    }
-  }
-  for (int k = 0; k < 4; ++k) line.octets[k] = static_cast<int32_t>(octets[k]);
-  return {line, ref::Trim(std::string_view(text).substr(nameStart))};
+  return octets;
 }
 
 }  // namespace
@@ -56,31 +49,50 @@ Parsed ReferenceParse(HostsLine line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string raw(reinterpret_cast<const char*>(data), size);
   // Marked fields show which ones the parse set and which it left alone.
-  HostsLine line;
-  line.removeFlag = 1;
-  line.activeFlag = 0x5A5A;
-  line.octets[0] = -1;
-  line.octets[1] = 0x11111111;
-  line.octets[2] = 0x22222222;
-  line.octets[3] = 0x33333333;
-  const std::string_view untouched = "\x01untouched";
-  line.hostName = untouched;
+  const HostsLine marked = [&] {
+    HostsLine line;
+    line.removeFlag = 1;
+    line.activeFlag = 0x5A5A;
+    line.octets[0] = -1;
+    line.octets[1] = 0x11111111;
+    line.octets[2] = 0x22222222;
+    line.octets[3] = 0x33333333;
+    line.hostName = "\x01untouched";
+    return line;
+  }();
+  HostsLine line = marked;
   line.rawLine = raw;
-  const Parsed expected = ReferenceParse(line);
 
   CHostsFile::ParseLine(line);
 
   FUZZ_CHECK(line.rawLine.data() == raw.data() && line.rawLine == raw, "ParseLine changed rawLine");
   FUZZ_CHECK(line.removeFlag == 0, "removeFlag is not 0 after the parse");
-  FUZZ_CHECK(line.activeFlag == expected.line.activeFlag, "activeFlag");
-  for (int k = 0; k < 4; ++k) FUZZ_CHECK(line.octets[k] == expected.line.octets[k], "octets");
-  FUZZ_CHECK(line.hostName == expected.hostName, "hostName");
-  // The host name is a trimmed piece of the line itself.
-  if (line.hostName.data() != untouched.data()) {
-    const bool inside =
-        line.hostName.data() >= raw.data() && line.hostName.data() + line.hostName.size() <= raw.data() + raw.size();
-    FUZZ_CHECK(inside, "hostName is not part of the line");
-    FUZZ_CHECK(ref::Trim(line.hostName) == line.hostName, "hostName is not trimmed");
+
+  // The line's kind, from its trimmed text.
+  std::string_view text = TrimmedByRule(raw);
+  if (text.empty() || text == "#" || text.starts_with("# ")) {
+    FUZZ_CHECK(line.activeFlag == marked.activeFlag, "a blank or comment line got an activeFlag");
+    for (int k = 0; k < 4; ++k) FUZZ_CHECK(line.octets[k] == marked.octets[k], "a blank or comment line got octets");
+    FUZZ_CHECK(line.hostName.data() == marked.hostName.data(), "a blank or comment line got a host name");
+    return 0;
   }
+  const bool commentedOut = text.front() == '#';
+  FUZZ_CHECK(line.activeFlag == (commentedOut ? 0 : 1), "activeFlag does not follow the '#'");
+  if (commentedOut) text = TrimmedByRule(text.substr(1));
+
+  // The host name: the rest of the entry from its first letter, trimmed, in
+  // place in the raw line; empty when no byte of the entry is a letter.
+  size_t firstLetter = 0;
+  while (firstLetter < text.size() && !IsCharAlphaA(text[firstLetter])) ++firstLetter;
+  const std::string_view name = TrimmedByRule(text.substr(firstLetter));
+  FUZZ_CHECK(line.hostName.size() == name.size(), "hostName is not the trimmed rest from the first letter");
+  FUZZ_CHECK(name.empty() || line.hostName.data() == name.data(), "hostName is not that piece of the line");
+
+  // The address before it.
+  const std::string_view head = text.substr(0, firstLetter);
+  if (const auto address = DottedAddress(TrimmedByRule(head)))
+    for (int k = 0; k < 4; ++k) FUZZ_CHECK(line.octets[k] == (*address)[k], "a dotted address read wrong");
+  if (head.find_first_of("0123456789") == std::string_view::npos)
+    for (int k = 0; k < 4; ++k) FUZZ_CHECK(line.octets[k] == 0, "octets where the line gives no number");
   return 0;
 }

@@ -2,7 +2,7 @@
 // the split gives back the trimmed value, Set puts the exception set in
 // front unless the wildcard is there, Remove settings takes out exactly the
 // set's entries, and no key handle is left open.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,54 +13,22 @@
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
 #include "Reference.h"
+#include "RegistryValues.h"
 
 namespace {
 
-const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const char kValueName[] = "ProxyOverride";
 const std::string kNullString = "--NULLSTRING--";
 
-struct Stored {
-  DWORD type = REG_NONE;
-  std::string bytes;
-  bool operator==(const Stored&) const = default;
-};
-
-HKEY OpenKey() {
-  HKEY key = nullptr;
-  FUZZ_CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                             &key, nullptr) == ERROR_SUCCESS,
-             "cannot make the key");
-  return key;
-}
+using Stored = RegistryValues::Stored;
 
 void Store(const std::string& text) {
-  HKEY key = OpenKey();
-  const std::string bytes = text + '\0';
-  FUZZ_CHECK(RegSetValueExA(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
-                            static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS,
-             "cannot store the value");
-  RegCloseKey(key);
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Sz(text));
 }
 
-std::optional<Stored> Fetch() {
-  HKEY key = OpenKey();
-  Stored stored;
-  DWORD size = 0;
-  std::optional<Stored> result;
-  if (RegQueryValueExA(key, kValueName, nullptr, &stored.type, nullptr, &size) == ERROR_SUCCESS) {
-    stored.bytes.resize(size);
-    FUZZ_CHECK(RegQueryValueExA(key, kValueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(stored.bytes.data()),
-                                &size) == ERROR_SUCCESS,
-               "cannot read the value");
-    result = stored;
-  }
-  RegCloseKey(key);
-  return result;
-}
+std::optional<Stored> Fetch() { return RegistryValues::Value(RegistryValues::kProxyKey, RegistryValues::kProxyName); }
 
 // As the tool stores a text: REG_SZ with its NUL, the empty text as the marker.
-Stored AsStored(const std::string& text) { return {REG_SZ, (text.empty() ? kNullString : text) + '\0'}; }
+Stored AsStored(const std::string& text) { return RegistryValues::Sz(text.empty() ? kNullString : text); }
 
 // The entries of a trimmed value: split at every ";" that is a character of
 // its own, not the trail byte of a double-byte character.
@@ -90,7 +58,7 @@ bool IsException(const std::string& entry) {
   return false;
 }
 
-void CheckNoKeyLeftOpen(const char* after) { FUZZ_CHECK(native::OpenKeyCount() == 0, after); }
+void CheckNoKeyLeftOpen(const char* after) { FUZZ_CHECK(fakewin::OpenKeyCount() == 0, after); }
 
 // Load, checked against the reference split; returns the entries.
 std::vector<std::string> CheckLoad(const std::string& trimmed) {
@@ -114,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string value(reinterpret_cast<const char*>(data), size);
   value = value.substr(0, value.find('\0'));
 
-  native::ResetRegistry();
+  fakewin::ResetRegistry();
   Store(value);
   const std::string read = value == kNullString ? std::string() : value;
   const std::string trimmed = ref::Trim(read);

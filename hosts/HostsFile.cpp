@@ -17,7 +17,6 @@ namespace {
 // cannot be removed.
 constexpr int kMoveAttempts = 5;
 constexpr DWORD kMoveRetryDelayMs = 200;
-constexpr DWORD kOldFileNotRemoved = 1175;  // ERROR_UNABLE_TO_REMOVE_REPLACED
 constexpr char kHostsFileName[] = "\\Hosts";
 
 // Row of the managed host named `hostName`, or -1. Lengths first: most
@@ -227,7 +226,6 @@ void CHostsFile::Recreate() {
 
 void CHostsFile::WriteAll() {
   try {
-    m_file.SeekToBegin();
     // The text between the lines that go is written as it was read, in
     // large blocks; then the appended lines.
     std::string_view rest = m_text.View();
@@ -259,7 +257,7 @@ void CHostsFile::Commit() {
     const DWORD error = ReplaceFileKeepingIt(m_target, m_newPath);
     if (error == ERROR_SUCCESS) break;
     const bool heldByAnother =
-        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == kOldFileNotRemoved;
+        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
     if (!heldByAnother || attempt == kMoveAttempts) RaiseOsError(error);
     Sleep(kMoveRetryDelayMs);
   }

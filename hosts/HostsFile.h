@@ -48,7 +48,9 @@ class CHostsFile {
   int ReadAll();
   void AddMissing();
   void MarkManaged();
-  // Closes the hosts file and starts the new file beside it.
+  // Closes the hosts file, which stays as it is until Commit, and starts
+  // the new file beside it (beside the file a link leads to), empty, under
+  // a name of its own.
   void Recreate();
   // Writes the kept lines to the new file and has them on disk.
   void WriteAll();

@@ -33,7 +33,6 @@ class CString {
   const char* GetString() const { return m_text.c_str(); }
   operator const char*() const { return m_text.c_str(); }  // NOLINT: implicit like the framework's
   std::string_view View() const { return m_text; }
-  unsigned char GetAt(int index) const { return static_cast<unsigned char>(m_text[static_cast<size_t>(index)]); }
 
   // Position of the first single-byte character `ch`, or of any of `set`; -1 if none.
   int Find(char ch, int start = 0) const;
@@ -71,7 +70,6 @@ class CString {
   // Byte for byte, letter case included.
   friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
   friend bool operator==(const CString& a, const char* b) { return a.m_text == b; }
-  int Compare(const CString& other) const { return m_text.compare(other.m_text); }
   // Upper- and lower-case forms of a letter count as equal, single-byte and
   // double-byte letters alike; every other character must be the same.
   int CompareNoCase(const CString& other) const;

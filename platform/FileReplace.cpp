@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr DWORD kUnableToMoveReplacement2 = 1177;  // the old file was left under the backup's name
-
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 using ReplaceFunction = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
 
@@ -40,7 +38,8 @@ DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CStr
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
-  if (error == kUnableToMoveReplacement2)
+  // The old file was left under the backup's name.
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
     MoveFileExA(backup, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   // A backup that could not be put back is the old file: it stays.
   if (GetFileAttributesA(replaced) != INVALID_FILE_ATTRIBUTES) DeleteFileA(backup);

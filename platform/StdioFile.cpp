@@ -106,12 +106,6 @@ void CStdioFile::FlushWriteBuffer() {
   m_writeBuffer.clear();
 }
 
-void CStdioFile::SeekToBegin() {
-  FlushWriteBuffer();
-  if (SetFilePointer(m_handle.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-    Raise(CFileException::badSeek, GetLastError());
-}
-
 void CStdioFile::FlushToDisk() {
   FlushWriteBuffer();
   if (!FlushFileBuffers(m_handle.get())) Raise(CFileException::diskFull, GetLastError());

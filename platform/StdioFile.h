@@ -3,8 +3,7 @@
 // with the CR before it, if any, and each line written goes to the file
 // ended by CR LF. The text is read whole and held once, as it lies on disk;
 // its lines are views into it (CTextLines). Failures other than the open
-// raise CFileException. A stream reads or writes; a seek to the start lies
-// between the two.
+// raise CFileException. A stream either reads a file or writes a new one.
 #pragma once
 
 #include <windows.h>
@@ -89,7 +88,6 @@ class CStdioFile {
 
   // On failure returns FALSE and fills `error` from the operating system.
   BOOL Open(const CString& path, OpenMode mode, CFileException* error);
-  bool IsOpen() const { return m_handle.valid(); }
   // The last open made the file: it was not there before.
   bool WasCreated() const { return m_created; }
 
@@ -105,7 +103,6 @@ class CStdioFile {
   // Writes `bytes` unchanged: through the buffer, or straight from where
   // they are when they would fill it.
   void Write(std::string_view bytes);
-  void SeekToBegin();
   // Hands the buffer to the operating system, then has it written to disk.
   void FlushToDisk();
   // Writes out the buffer and closes the file.

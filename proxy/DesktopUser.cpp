@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION: Vista and later
-
 // The text form of the SID of the token's user; empty when it cannot be had.
 CString TokenUserSid(HANDLE process) {
   HANDLE token = nullptr;
@@ -31,7 +29,7 @@ CString TokenUserSid(HANDLE process) {
 // The shell's process: the limited right where the system has it (it is
 // granted across users), the full one on systems before it.
 HANDLE OpenShellProcess(DWORD processId) {
-  HANDLE process = OpenProcess(kQueryLimited, FALSE, processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   return process ? process : OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
 }
 

@@ -12,8 +12,6 @@ namespace {
 const char kNullString[] = "--NULLSTRING--";
 
 constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
-constexpr LONG kNotText = 13;          // ERROR_INVALID_DATA
-constexpr LONG kNoTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 
 using WideText = std::basic_string<WCHAR>;
 
@@ -134,9 +132,10 @@ void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValu
     if (const LSTATUS status = QueryStored(keys.Last(), strPath, held); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
   }
-  if (held.exists && held.type != REG_SZ && held.type != REG_EXPAND_SZ) Raise(CRegistryException::readFailed, kNotText);
+  if (held.exists && held.type != REG_SZ && held.type != REG_EXPAND_SZ)
+    Raise(CRegistryException::readFailed, ERROR_INVALID_DATA);
   CString text;
-  if (!Narrowed(StoredText(held), text)) Raise(CRegistryException::readFailed, kNoTranslation);
+  if (!Narrowed(StoredText(held), text)) Raise(CRegistryException::readFailed, ERROR_NO_UNICODE_TRANSLATION);
   strValue = text == kNullString ? CString() : text;
   if (stored) *stored = std::move(held);
 }
@@ -147,7 +146,7 @@ void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValu
   LSTATUS status = OpenPath(hRootKey, strPath, keys);
   if (status == ERROR_SUCCESS)
     status = RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
-                            static_cast<DWORD>(strValue.GetLength() + 1));
+                            static_cast<DWORD>(strValue.GetLength()) + 1);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
 }
 

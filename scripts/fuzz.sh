@@ -35,7 +35,7 @@ common=(-rss_limit_mb=2048 -timeout=25 -print_final_stats=1)
 if $fixed; then
   # Nothing that changes from run to run may steer the fuzzer: the compared
   # values it records include addresses (no randomised layout, and the same
-  # environment, which lies on the stack), the hosts stand-in names its
+  # environment, which lies on the stack), the fake of Windows names its
   # temporary files after the process id (a namespace of its own, so always
   # the same id), and the corpus reload and allocator purge run by the clock
   # (both off).

@@ -56,7 +56,7 @@ def add(archive, name, data, when):
 def main():
     dist, builds = sys.argv[1], [arg.split("=", 1) for arg in sys.argv[2:]]
     ver, when = version(), commit_time()
-    wildcard = re.search(r'kProxyWildcard = "([^"]+)"', read("hosts/ManagedHosts.cpp")).group(1)
+    wildcard = re.search(r'kProxyWildcard = "([^"]+)"', read("deployment/Deployment.h")).group(1)
     os.makedirs(dist, exist_ok=True)
     sums = []
     for arch, exe in builds:

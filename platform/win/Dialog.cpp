@@ -63,7 +63,7 @@ void CDialog::OnHelp() {
   CWinApp* app = AfxGetApp();
   if (app == nullptr || AnyModifierHeld()) return;
   const DWORD context = app->m_dwPromptContext ? app->m_dwPromptContext : kHelpContextBase + m_templateId;
-  WinHelpA(m_hWnd, app->m_pszHelpFilePath, HELP_CONTEXT, context);
+  WinHelpA(m_hWnd, app->m_strHelpFilePath, HELP_CONTEXT, context);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -110,7 +110,7 @@ int AfxMessageBox(UINT id, UINT type) {
   const CString text = LoadResourceString(id);
   if (app == nullptr) return MessageBoxA(owner, text, "", type);
   const DWORD outerContext = std::exchange(app->m_dwPromptContext, kPromptHelpContextBase + id);
-  const int result = MessageBoxA(owner, text, app->m_pszAppName, type);
+  const int result = MessageBoxA(owner, text, app->m_strAppName, type);
   app->m_dwPromptContext = outerContext;
   return result;
 }

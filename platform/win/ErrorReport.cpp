@@ -1,11 +1,11 @@
 #include "ErrorReport.h"
 
+#include "ErrorReportStrings.h"
 #include "WinApp.h"
-#include "resource.h"
 
 namespace {
 
-CString Caption() { return AfxGetApp() ? AfxGetApp()->m_pszAppName : CString(); }
+CString Caption() { return AfxGetApp() ? AfxGetApp()->m_strAppName : CString(); }
 
 // `text` with its placeholder `mark` ("%1", "%2") replaced by `value`.
 CString ReplacePlaceholder(const CString& text, const char* mark, const CString& value) {

@@ -28,8 +28,8 @@ CWinApp::~CWinApp() {
 void CWinApp::Start(HINSTANCE instance) {
   m_hInstance = instance;
   const CString path = ModulePath(instance);
-  m_pszAppName = AppNameFromModulePath(path);
-  m_pszHelpFilePath = HelpFilePathFromModulePath(path);
+  m_strAppName = AppNameFromModulePath(path);
+  m_strHelpFilePath = HelpFilePathFromModulePath(path);
 }
 
 CWinApp* AfxGetApp() { return g_app; }

@@ -24,8 +24,8 @@ class CWinApp {
   void Start(HINSTANCE instance);
 
   HINSTANCE m_hInstance = nullptr;
-  CString m_pszAppName;       // the executable's base name: every message box's caption
-  CString m_pszHelpFilePath;  // the executable's path with ".HLP"
+  CString m_strAppName;       // the executable's base name: every message box's caption
+  CString m_strHelpFilePath;  // the executable's path with ".HLP"
   CWnd* m_pMainWnd = nullptr;
   // While a message box of our own is up, F1 asks for this topic instead of
   // the dialog's; 0 at other times.

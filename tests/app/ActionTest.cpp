@@ -4,16 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "ProxyExceptionList.h"
 #include "hosts/HostsFixture.h"
-#include "proxy/RegistryValues.h"
 
 namespace {
 
-const std::string kOverridePath = PROXY_OVERRIDE_PATH;
-const std::string kKey = kOverridePath.substr(0, kOverridePath.rfind('\\'));
-const std::string kName = kOverridePath.substr(kOverridePath.rfind('\\') + 1);
-const CString kValueName = CString("HKEY_CURRENT_USER\\" + kOverridePath);
+const CString kValueName = CString("HKEY_CURRENT_USER\\") + PROXY_OVERRIDE_PATH;
 
 const std::string kOrdinaryHosts =
     "# hosts of this PC\r\n"
@@ -42,29 +39,9 @@ struct Case {
   State after;
 };
 
-// The user's hosts file and ProxyOverride, saved before each test and put
-// back after it; natively in an emptied stand-in registry whose key handles
-// must all be closed by the end.
-class ActionTest : public HostsFileTest, protected RegistryValues {
+// The user's hosts file and ProxyOverride, both put back after each test.
+class ActionTest : public HostsFileTest {
  protected:
-  void SetUp() override {
-#ifndef _WIN32
-    native::ResetRegistry();
-    CreateKey(kKey);
-#endif
-    HostsFileTest::SetUp();
-    m_savedProxy = Value(kKey, kName.c_str(), true);
-  }
-
-  void TearDown() override {
-#ifndef _WIN32
-    native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0) << "a key handle was left open";
-#endif
-    SetValue(kKey, kName.c_str(), m_savedProxy, true);
-    HostsFileTest::TearDown();
-  }
-
   // A state from texts: the proxy list held as the registry holds text.
   static State Settings(std::optional<std::string> hosts, const std::optional<std::string>& proxy) {
     return {std::move(hosts), proxy ? std::optional<Stored>(WideSz(Wide(proxy->c_str()))) : std::nullopt};
@@ -87,11 +64,9 @@ class ActionTest : public HostsFileTest, protected RegistryValues {
       WriteHosts(*state.hosts);
     else
       RemoveHosts();
-    SetValue(kKey, kName.c_str(), state.proxy, true);
+    SetValue(kProxyKey, kProxyName, state.proxy, true);
   }
-  State Now() const { return {HostsIfAny(), Value(kKey, kName.c_str(), true)}; }
-
-  std::optional<Stored> m_savedProxy;
+  State Now() const { return {HostsIfAny(), Value(kProxyKey, kProxyName, true)}; }
 };
 
 // Runs the action; true when it told of a failure. A failure names the hosts
@@ -129,7 +104,7 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
       {"", Action::set},
       {kUsersList, Action::set},
       {kJoined.substr(kJoined.find(';') + 1), Action::set},  // the host names without the wildcard
-      {"a.test;*.ORVANE.Example", Action::remove},
+      {"a.test;" + Mixed(kProxyWildcard), Action::remove},
       {kJoined + ";", Action::remove},
   };
   for (const auto& c : cases) {
@@ -192,7 +167,7 @@ TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {
   Put(c.before);
   UniqueFile holder(CreateFileA(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  native::InjectFailure("RegSetValueExW", 1, ERROR_ACCESS_DENIED);
+  fakewin::InjectFailure("RegSetValueExW", 1, ERROR_ACCESS_DENIED);
   try {
     CarryOut(c.action);
     ADD_FAILURE() << "no registry error";
@@ -212,7 +187,7 @@ TEST_F(ActionTest, AReplaceRefusedForAMomentIsTriedAgain) {
   for (const DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED}) {
     const Case c = Cases()[0];
     Put(c.before);
-    native::InjectFailure("MoveFileExA", 1, error);
+    fakewin::InjectFailure("MoveFileExA", 1, error);
     CarryOut(c.action);
     EXPECT_EQ(Now(), c.after) << error;
   }
@@ -229,10 +204,10 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
       for (int nth = 1;; ++nth) {
         SCOPED_TRACE(std::string(c.name) + ", error " + std::to_string(error) + " at call " + std::to_string(nth));
         Put(c.before);
-        native::InjectFailure(nullptr, nth, error);
+        fakewin::InjectFailure(nullptr, nth, error);
         const bool failureTold = FailureTold(c.action, m_path);
-        const bool failed = native::CountedCalls() >= nth;
-        native::ClearFailure();
+        const bool failed = fakewin::CountedCalls() >= nth;
+        fakewin::ClearFailure();
         const State now = Now();
         EXPECT_TRUE(now == c.before || now == c.after) << ::testing::PrintToString(now);
         EXPECT_EQ(failureTold, now == c.before);
@@ -243,7 +218,7 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
           EXPECT_EQ(testfiles::ReadBytes(CString((Folder() / name).string())), c.before.hosts.value_or(""));
           std::filesystem::remove(Folder() / name);
         }
-        EXPECT_EQ(native::OpenKeyCount(), 0);
+        EXPECT_EQ(fakewin::OpenKeyCount(), 0);
         told += failureTold;
         if (!failed) {
           EXPECT_EQ(now, c.after);

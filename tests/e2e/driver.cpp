@@ -28,15 +28,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ManagedHosts.h"
+#include "RegistryValues.h"
 
 namespace {
 
 const wchar_t kMainCaption[] = L"Orvane設定ﾂｰﾙ";
-const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const DWORD kTimeoutMs = 20000;
 
 HWND g_dialog = nullptr;
@@ -121,31 +123,24 @@ void State() {
 }
 
 void Proxy(const std::string& command) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    Fail("registry");
+  const std::string& key = RegistryValues::kProxyKey;
+  const std::string& name = RegistryValues::kProxyName;
   if (command == "proxy?") {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    const auto value = RegistryValues::Value(key, name);
+    if (value)
+      std::printf("proxy %s\n", value->bytes.substr(0, value->bytes.find('\0')).c_str());
+    else
       std::printf("proxy <missing>\n");
-    } else {
-      std::string value(size, '\0');
-      RegQueryValueExA(key, "ProxyOverride", nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size);
-      value.resize(value.find('\0') == std::string::npos ? size : value.find('\0'));
-      std::printf("proxy %s\n", value.c_str());
-    }
   } else if (command == "proxy-") {
-    RegDeleteValueA(key, "ProxyOverride");
+    RegistryValues::SetValue(key, name, std::nullopt);
   } else if (command.rfind("proxy#", 0) == 0) {
     const DWORD number = std::strtoul(command.c_str() + 6, nullptr, 10);
-    RegSetValueExA(key, "ProxyOverride", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegistryValues::SetValue(
+        key, name,
+        RegistryValues::Stored{REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)});
   } else {
-    const std::string value = command.substr(6);
-    RegSetValueExA(key, "ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    RegistryValues::SetValue(key, name, RegistryValues::Sz(command.substr(6)));
   }
-  RegCloseKey(key);
 }
 
 // The picture of a message box told apart by its colours: a red disc for
@@ -221,20 +216,14 @@ void HelpRequests() {
 }
 
 void ProxyRaw() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("registry");
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(key, L"ProxyOverride", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+  const auto value = RegistryValues::Value(RegistryValues::kProxyKey, RegistryValues::kProxyName, true);
+  if (!value) {
     std::printf("proxyraw <missing>\n");
-  } else {
-    std::vector<BYTE> bytes(size);
-    RegQueryValueExW(key, L"ProxyOverride", nullptr, nullptr, bytes.data(), &size);
-    std::printf("proxyraw %lu ", static_cast<unsigned long>(type));
-    for (DWORD i = 0; i < size; ++i) std::printf("%02X", bytes[i]);
-    std::printf("\n");
+    return;
   }
-  RegCloseKey(key);
+  std::printf("proxyraw %lu ", static_cast<unsigned long>(value->type));
+  for (const char byte : value->bytes) std::printf("%02X", static_cast<unsigned char>(byte));
+  std::printf("\n");
 }
 
 std::string HostsPath() {
@@ -321,7 +310,11 @@ void Run(const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) Run(argv[i]);
+  try {
+    for (int i = 1; i < argc; ++i) Run(argv[i]);
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  }
   if (g_lock != INVALID_HANDLE_VALUE) CloseHandle(g_lock);
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <functional>
 #include <stdexcept>
 
+#include "AsciiCase.h"
+
 namespace {
 
 std::string Lines(std::initializer_list<std::string> lines) {
@@ -45,8 +47,7 @@ TEST_F(HostsFileTest, SecondSetAppendsNothing) {
 
 TEST_F(HostsFileTest, RemoveDropsEveryEntryOfAManagedName) {
   const std::string name = kManagedHosts[3].hostName;
-  std::string upper = name;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = Upper(name);
   WriteHosts(Lines({"# managed hosts", Row(3), "  " + Row(3) + "  ", Row(3) + "\t\v\f\r", "#\t" + Row(3),
                     "10.0.0.1 " + name + " alias", "10.0.0.2 " + name + " # note", "10.0.0.3 " + upper, "",
                     "127.0.0.1 localhost"}));
@@ -144,13 +145,13 @@ TEST_F(HostsFileTest, TheReplacedFileKeepsItsAttributes) {
     WriteHosts("127.0.0.1 localhost\r\n");
     SetFileAttributesA(m_path, kept);
 #ifndef _WIN32
-    if (system.noReplace) native::HideExport("ReplaceFileA");
+    if (system.noReplace) fakewin::HideExport("ReplaceFileA");
 #endif
     EXPECT_EQ(Set(), "127.0.0.1 localhost\r\n" + ManagedLines());
     EXPECT_EQ(GetFileAttributesA(m_path) & (kept | FILE_ATTRIBUTE_READONLY), kept);
     EXPECT_TRUE(NewFiles().empty());
 #ifndef _WIN32
-    native::HideExport(nullptr);
+    fakewin::HideExport(nullptr);
     EXPECT_TRUE(std::filesystem::exists(Folder() / "Hosts"));
 #endif
     SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
@@ -241,26 +242,26 @@ TEST_F(HostsFileTest, HostsPathThatIsAFolderRaisesAndIsLeftAlone) {
 
 #ifndef _WIN32
 TEST_F(HostsFileTest, MissingFolderRaisesBadPath) {
-  native::SetSystem(kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
+  fakewin::SetSystem(fakewin::kNtVersion, m_folder.Path() + "\\missing", m_folder.Path());
   const CString path = CHostsFile().GetPath();
   ExpectFileError(
       path, [this] { return Set(); }, CFileException::badPath);
 }
 
 TEST_F(HostsFileTest, OlderFamilyKeepsTheFileInTheWindowsDirectory) {
-  native::SetSystem(0x80000A04, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS");
+  fakewin::SetSystem(0x80000A04, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS");
   EXPECT_EQ(CHostsFile().GetPath(), "C:\\WINDOWS\\Hosts");
-  native::SetSystem(kNtVersion, "C:\\WINNT\\system32", "C:\\WINNT");
+  fakewin::SetSystem(fakewin::kNtVersion, "C:\\WINNT\\system32", "C:\\WINNT");
   EXPECT_EQ(CHostsFile().GetPath(), "C:\\WINNT\\system32\\drivers\\etc\\Hosts");
 }
 
 // Some administrators link the hosts file to a managed copy: the copy is
 // updated, beside itself, and the link stays a link.
 TEST_F(HostsFileTest, ALinkedHostsFileIsUpdatedWhereItLeads) {
-  const std::filesystem::path managed = testfiles::Local(m_folder.Path()) / "managed";
+  const std::filesystem::path managed = m_folder.Local() / "managed";
   std::filesystem::create_directories(managed);
   const std::string before = Lines({"127.0.0.1 localhost"});
-  testfiles::WriteBytes(CString((managed / "hosts.txt").string()), before);
+  testfiles::WriteBytes(managed / "hosts.txt", before);
   RemoveHosts();
   std::filesystem::create_symlink(managed / "hosts.txt", testfiles::Local(m_path));
   EXPECT_EQ(Set(), before + ManagedLines());
@@ -292,7 +293,7 @@ TEST_F(HostsFileTest, AFailureAtAnyStepLeavesTheOldBytes) {
     for (int nth = 1;; ++nth) {
       SCOPED_TRACE(std::string(failure.function) + " call " + std::to_string(nth));
       WriteHosts(before);
-      native::InjectFailure(failure.function, nth, failure.error);
+      fakewin::InjectFailure(failure.function, nth, failure.error);
       bool raised = false;
       try {
         Set();
@@ -301,8 +302,8 @@ TEST_F(HostsFileTest, AFailureAtAnyStepLeavesTheOldBytes) {
         EXPECT_EQ(error.m_cause, failure.cause);
         EXPECT_EQ(error.m_strFileName, m_path);
       }
-      const bool failed = native::CountedCalls() >= nth;
-      native::ClearFailure();
+      const bool failed = fakewin::CountedCalls() >= nth;
+      fakewin::ClearFailure();
       // Some calls may fail unraised: where a link leads is only asked.
       EXPECT_EQ(Hosts(), raised ? before : before + ManagedLines());
       EXPECT_TRUE(NewFiles().empty());

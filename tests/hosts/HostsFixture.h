@@ -1,31 +1,24 @@
-// A hosts file to work on: natively in a folder of the test's own, under
-// wine the prefix's real one, restored afterwards.
+// A hosts file to work on: natively in a Windows folder of the test's own,
+// under wine the prefix's real one, restored afterwards.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "HostsFile.h"
+#include "MachineTest.h"
 #include "ManagedHosts.h"
 #include "TempFolder.h"
-#include "TestFiles.h"
 
-#ifndef _WIN32
-#include <native_hooks.h>
-#endif
-
-class HostsFileTest : public ::testing::Test {
+class HostsFileTest : public MachineTest {
  protected:
-  static constexpr DWORD kNtVersion = 0x23F00206;
-
   void SetUp() override {
+    MachineTest::SetUp();
 #ifndef _WIN32
-    std::filesystem::create_directories(testfiles::Local(m_folder.Path() + "\\system32\\drivers\\etc"));
-    native::SetSystem(kNtVersion, m_folder.Path() + "\\system32", m_folder.Path());
+    fakewin::UseWindowsFolder(m_folder.Local());
 #endif
     m_path = CHostsFile().GetPath();
     m_hadHosts = std::filesystem::exists(testfiles::Local(m_path));
@@ -33,9 +26,7 @@ class HostsFileTest : public ::testing::Test {
   }
 
   void TearDown() override {
-#ifndef _WIN32
-    native::ClearFailure();
-#endif
+    MachineTest::TearDown();
     SetFileAttributesA(m_path, FILE_ATTRIBUTE_NORMAL);
     if (m_hadHosts)
       testfiles::WriteBytes(m_path, m_original);

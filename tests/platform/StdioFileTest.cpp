@@ -2,12 +2,12 @@
 
 #include <vector>
 
+#include "Files.h"
 #include "StdioFile.h"
 #include "TempFolder.h"
-#include "TestFiles.h"
 
 #ifndef _WIN32
-#include <native_hooks.h>
+#include <fakewin.h>
 #endif
 
 namespace {
@@ -84,10 +84,10 @@ TEST_F(StdioFileTest, ReadsUpToTheFirstCtrlZ) {
 // Without the file's size the text is read into room that grows.
 TEST_F(StdioFileTest, ReadsAFileWhoseSizeIsUnknown) {
   const std::string bytes = std::string(3 * kBlock + 7, 'x') + "\r\n";
-  native::InjectFailure("GetFileSize", 1, ERROR_INVALID_HANDLE);
+  fakewin::InjectFailure("GetFileSize", 1, ERROR_INVALID_HANDLE);
   EXPECT_EQ(ReadText(bytes), bytes);
-  EXPECT_EQ(native::CountedCalls(), 1);
-  native::ClearFailure();
+  EXPECT_EQ(fakewin::CountedCalls(), 1);
+  fakewin::ClearFailure();
 }
 #endif
 

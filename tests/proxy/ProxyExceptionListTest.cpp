@@ -1,8 +1,8 @@
 #include "ProxyExceptionList.h"
 
-#include <cctype>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "ManagedHosts.h"
 #include "RegistryFixture.h"
 
@@ -13,18 +13,6 @@ using Current = std::optional<std::string>;  // nothing: the value is missing
 const std::string J(ProxyExceptionsJoined().View());
 const std::string W = kProxyWildcard;
 const std::string H = kProxyExceptions[3];
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Every other letter in capitals.
-std::string Mixed(std::string text) {
-  for (size_t i = 0; i < text.size(); i += 2)
-    text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-  return text;
-}
 
 // A list of exactly `length` bytes, of entries that are none of the set's.
 std::string LongList(size_t length) {
@@ -39,25 +27,13 @@ std::string LongList(size_t length) {
   return list;
 }
 
-// The user's ProxyOverride, saved before each test and put back after it.
+// The user's ProxyOverride, which the base puts back after each test.
 class ProxyOverrideTest : public RegistryTest {
  protected:
-  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  static constexpr const char* kName = "ProxyOverride";
-
-  void SetUp() override {
-    RegistryTest::SetUp();
-    m_saved = Value(kKey, kName);
-  }
-  void TearDown() override {
-    SetValue(kKey, kName, m_saved);
-    RegistryTest::TearDown();
-  }
-
   static void SetOverride(const Current& text) {
-    SetValue(kKey, kName, text ? std::optional<Stored>(Sz(*text)) : std::nullopt);
+    SetValue(kProxyKey, kProxyName, text ? std::optional<Stored>(Sz(*text)) : std::nullopt);
   }
-  static std::optional<Stored> Override() { return Value(kKey, kName); }
+  static std::optional<Stored> Override() { return Value(kProxyKey, kProxyName); }
 
   static void Set() { ProxyOverrideChange::AddProxyExceptionSet().Write(); }
   static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet().Write(); }
@@ -70,8 +46,6 @@ class ProxyOverrideTest : public RegistryTest {
     for (int i = 0; i < list.GetEntryCount(); ++i) entries.emplace_back(list.GetEntry(i).View());
     return entries;
   }
-
-  std::optional<Stored> m_saved;
 };
 
 TEST_F(ProxyOverrideTest, LoadSplitsTheTrimmedValueAtEverySeparator) {
@@ -198,13 +172,13 @@ TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
     SCOPED_TRACE(std::string(failure.function) + " " + std::to_string(failure.nth));
     for (const Current& value : {Current(list), Current(J + ";" + list)}) {
       SetOverride(value);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(ProxyExceptionList().Load(), CRegistryException);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(Set(), CRegistryException);
-      native::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
+      fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(Remove(), CRegistryException);
-      native::ClearFailure();
+      fakewin::ClearFailure();
       EXPECT_EQ(Override(), Sz(*value));
     }
   }
@@ -236,7 +210,7 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
       RegCloseKey(key);
     }
     SetOverride("a.test");
-    native::SetUsers("S-1-5-21-500", c.desktop);
+    fakewin::SetUsers("S-1-5-21-500", c.desktop);
     const CRegStringValue& target = c.othersHive ? others : own;
     EXPECT_EQ(ProxyOverride().GetName(), target.GetName());
     if (!c.hiveLoaded) {
@@ -249,30 +223,29 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     EXPECT_EQ(text, CString(J + (c.othersHive ? ";" : ";a.test")));
     EXPECT_EQ(Override(), Sz(c.othersHive ? "a.test" : J + ";a.test")) << "the process's own list";
   }
-  native::SetUsers("S-1-5-21-1000", "S-1-5-21-1000");
 }
 
 // Running programs are told once the value has changed, and only then.
 TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
   const std::vector<DWORD> told = {39, 37};  // settings changed, then refresh
   SetOverride("a.test");
-  native::TakeInternetOptions();
+  fakewin::TakeInternetOptions();
   const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet();
-  EXPECT_TRUE(native::TakeInternetOptions().empty()) << "told before the write";
+  EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
-  EXPECT_EQ(native::TakeInternetOptions(), told);
+  EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   set.Undo();
-  EXPECT_EQ(native::TakeInternetOptions(), told);
+  EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   SetOverride(W);
   Set();  // the wildcard is there: nothing written
-  EXPECT_TRUE(native::TakeInternetOptions().empty());
+  EXPECT_TRUE(fakewin::TakeInternetOptions().empty());
   SetOverride("a.test");
-  native::InjectFailure("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
+  fakewin::InjectFailure("RegSetValueExA", 1, ERROR_ACCESS_DENIED);
   EXPECT_THROW(Set(), CRegistryException);
-  EXPECT_TRUE(native::TakeInternetOptions(false).empty()) << "told of a refused write";
+  EXPECT_TRUE(fakewin::TakeInternetOptions(false).empty()) << "told of a refused write";
   Set();  // without the library: written all the same
   EXPECT_EQ(Override(), Sz(J + ";a.test"));
-  EXPECT_TRUE(native::TakeInternetOptions(true).empty());
+  EXPECT_TRUE(fakewin::TakeInternetOptions(true).empty());
 }
 #endif
 
@@ -280,12 +253,12 @@ TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
 TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
   for (const Current& value : {Current(), Current("a.test"), Current(J + ";a.test")}) {
     SetOverride(value);
-    const std::optional<Stored> before = Value(kKey, kName, true);
+    const std::optional<Stored> before = Value(kProxyKey, kProxyName, true);
     for (const auto& change :
          {ProxyOverrideChange::AddProxyExceptionSet(), ProxyOverrideChange::RemoveProxyExceptionSet()}) {
       change.Write();
       change.Undo();
-      EXPECT_EQ(Value(kKey, kName, true), before) << value.value_or("(missing)");
+      EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");
     }
   }
 }

@@ -184,15 +184,15 @@ TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.function) + " " + std::to_string(c.nth));
     SetValue(m_key, "v", Sz(old));
-    native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
+    fakewin::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Write(m_path, "new"), !c.writes);
-    native::ClearFailure();
+    fakewin::ClearFailure();
     EXPECT_EQ(Value(m_key, "v"), Sz(c.writes ? old : "new"));
     SetValue(m_key, "v", Sz(old));
-    native::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
+    fakewin::InjectFailure(c.function, c.nth, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Read(m_path), c.reads ? std::nullopt : std::optional<std::string>(old));
-    native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0);
+    fakewin::ClearFailure();
+    EXPECT_EQ(fakewin::OpenKeyCount(), 0);
   }
 }
 #endif

@@ -1,17 +1,9 @@
-// Scratch keys under HKEY_CURRENT_USER: natively in an emptied stand-in
-// registry, under wine in the prefix's real one. They are deleted before and
-// after each test; natively every key handle must be closed by then.
+// Scratch keys under HKEY_CURRENT_USER, deleted before and after each test.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "MachineTest.h"
 
-#include "RegistryValues.h"
-
-#ifndef _WIN32
-#include <native_hooks.h>
-#endif
-
-class RegistryTest : public ::testing::Test, protected RegistryValues {
+class RegistryTest : public MachineTest {
  protected:
   // Below an existing first component, so the walk creates what lies under it.
   static constexpr const char* kScratch = "Software\\NetSetupTest";
@@ -19,18 +11,12 @@ class RegistryTest : public ::testing::Test, protected RegistryValues {
   static constexpr const char* kTopScratch = "NetSetupTest";
 
   void SetUp() override {
-#ifndef _WIN32
-    native::ResetRegistry();
-    CreateKey("Software");
-#endif
+    MachineTest::SetUp();
     DeleteScratch();
   }
 
   void TearDown() override {
-#ifndef _WIN32
-    native::ClearFailure();
-    EXPECT_EQ(native::OpenKeyCount(), 0) << "a key handle was left open";
-#endif
+    MachineTest::TearDown();
     DeleteScratch();
   }
 

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Checks the compiled resources of the settings tool.
 
-Usage: check_resources.py NetSetup.res [deployment.h]
+Usage: check_resources.py NetSetup.res [Deployment.h]
 
 Build the .res with
-    x86_64-w64-mingw32-windres -c 65001 -I res -O res res/NetSetup.rc -o NetSetup.res
-The deployment header (default: res/deployment.h of this tree) supplies the
-site-specific texts. Prints "N passed, M failed"; exits 1 on any failure.
+    x86_64-w64-mingw32-windres -c 65001 -I res -I platform/win -I deployment -O res res/NetSetup.rc -o NetSetup.res
+The deployment header (default: deployment/Deployment.h of this tree)
+supplies the site-specific texts. Prints "N passed, M failed"; exits 1 on any failure.
 """
 import os
 import re
@@ -392,7 +392,7 @@ def main(argv):
     if len(argv) not in (2, 3):
         sys.exit(__doc__)
     here = os.path.dirname(os.path.abspath(__file__))
-    dep_path = argv[2] if len(argv) == 3 else os.path.join(here, "..", "..", "res", "deployment.h")
+    dep_path = argv[2] if len(argv) == 3 else os.path.join(here, "..", "..", "deployment", "Deployment.h")
     dep = read_deployment(dep_path)
     entries = read_res(open(argv[1], "rb").read())
     res = {(rtype, name): data for rtype, name, _, data in entries}

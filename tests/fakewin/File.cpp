@@ -1,7 +1,7 @@
 // File calls of KERNEL32 over POSIX, with the Windows rules the tool meets:
 // "\" separators, share modes between open handles, attributes (read-only
 // enforced), symbolic links followed, and Windows error codes.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -114,11 +114,9 @@ bool Held(const std::string& path) {
 int OpenFlags(DWORD access, DWORD creation) {
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (creation) {
-    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
     case CREATE_ALWAYS: return flags | O_CREAT | O_TRUNC;
     case OPEN_ALWAYS: return flags | O_CREAT;
-    case TRUNCATE_EXISTING: return flags | O_TRUNC;
-    default: return flags;
+    default: return flags;  // OPEN_EXISTING
   }
 }
 
@@ -130,7 +128,7 @@ OpenFile* FromHandle(HANDLE handle) {
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
-  if (native::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
+  if (fakewin::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
   const std::string path = PosixPath(name);
   const bool existed = Exists(path);
   if (IsDirectory(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
@@ -149,7 +147,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
   if (read) *read = 0;
-  if (native::ShouldFail("ReadFile")) return FALSE;
+  if (fakewin::ShouldFail("ReadFile")) return FALSE;
   OpenFile* file = FromHandle(handle);
   if (!file || !(file->access & GENERIC_READ)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
   const ssize_t got = ::read(file->fd, buffer, toRead);
@@ -160,7 +158,7 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLA
 
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
   if (written) *written = 0;
-  if (native::ShouldFail("WriteFile")) return FALSE;
+  if (fakewin::ShouldFail("WriteFile")) return FALSE;
   OpenFile* file = FromHandle(handle);
   if (!file || !(file->access & GENERIC_WRITE)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
   const auto* bytes = static_cast<const char*>(buffer);
@@ -175,7 +173,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
 }
 
 DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
-  if (native::ShouldFail("GetFileSize")) return INVALID_FILE_SIZE;
+  if (fakewin::ShouldFail("GetFileSize")) return INVALID_FILE_SIZE;
   OpenFile* file = FromHandle(handle);
   struct stat info {};
   if (!file || fstat(file->fd, &info) != 0) return Fail(ERROR_INVALID_HANDLE), INVALID_FILE_SIZE;
@@ -185,21 +183,8 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
   return static_cast<DWORD>(size);
 }
 
-DWORD SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD method) {
-  if (native::ShouldFail("SetFilePointer")) return INVALID_SET_FILE_POINTER;
-  OpenFile* file = FromHandle(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE), INVALID_SET_FILE_POINTER;
-  off_t offset = distanceHigh ? (static_cast<off_t>(*distanceHigh) << 32) | static_cast<DWORD>(distance) : distance;
-  const int whence = method == FILE_BEGIN ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END;
-  const off_t at = lseek(file->fd, offset, whence);
-  if (at < 0) return Fail(ERROR_INVALID_PARAMETER), INVALID_SET_FILE_POINTER;
-  if (distanceHigh) *distanceHigh = static_cast<LONG>(at >> 32);
-  SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(at);
-}
-
 BOOL FlushFileBuffers(HANDLE handle) {
-  if (native::ShouldFail("FlushFileBuffers")) return FALSE;
+  if (fakewin::ShouldFail("FlushFileBuffers")) return FALSE;
   OpenFile* file = FromHandle(handle);
   if (!file) return Fail(ERROR_INVALID_HANDLE);
   return fsync(file->fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno, file->path));
@@ -214,7 +199,7 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 BOOL DeleteFileA(LPCSTR name) {
-  if (native::ShouldFail("DeleteFileA")) return FALSE;
+  if (fakewin::ShouldFail("DeleteFileA")) return FALSE;
   const std::string path = PosixPath(name);
   if (IsDirectory(path) || IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED);
   if (HeldWithoutDeleteSharing(path)) return Fail(ERROR_SHARING_VIOLATION);
@@ -223,7 +208,7 @@ BOOL DeleteFileA(LPCSTR name) {
 }
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
-  if (native::ShouldFail("MoveFileExA")) return FALSE;
+  if (fakewin::ShouldFail("MoveFileExA")) return FALSE;
   const std::string from = PosixPath(existing);
   const std::string to = PosixPath(target);
   if (!Exists(from)) return Fail(ErrorFromErrno(ENOENT, from));
@@ -240,7 +225,7 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
 }
 
 UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT, LPSTR tempFileName) {
-  if (native::ShouldFail("GetTempFileNameA")) return 0;
+  if (fakewin::ShouldFail("GetTempFileNameA")) return 0;
   std::string base = folder;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   base += std::string(prefix).substr(0, 3);
@@ -286,7 +271,7 @@ BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD, LPV
   const std::string to = PosixPath(replaced);
   const std::string from = PosixPath(replacement);
   const std::string aside = backup ? PosixPath(backup) : std::string();
-  if (native::ShouldFail("ReplaceFileA")) {
+  if (fakewin::ShouldFail("ReplaceFileA")) {
     // This failure leaves the old file under the backup's name.
     if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && backup) rename(to.c_str(), aside.c_str());
     return FALSE;

@@ -1,6 +1,6 @@
 // Who runs the process and who is signed in at the desktop, and the
-// internet settings library loaded at run time, for the native build.
-#include <native_hooks.h>
+// internet settings library loaded at run time, in the fake.
+#include <fakewin.h>
 #include <strings.h>
 
 #include <cstdlib>
@@ -13,8 +13,8 @@
 namespace {
 
 // A SID is held as its text form; the handles stand for the two processes.
-std::string g_processUser = "S-1-5-21-1000";
-std::string g_desktopUser = "S-1-5-21-1000";
+std::string g_processUser = fakewin::kUserSid;
+std::string g_desktopUser = fakewin::kUserSid;
 bool g_hasDesktop = true;
 bool g_hasInternetLibrary = true;
 std::vector<DWORD> g_internetOptions;
@@ -34,7 +34,7 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-// The stand-in of the library's one call the tool makes.
+// The fake of the library's one call the tool makes.
 BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
   g_internetOptions.push_back(option);
   return TRUE;
@@ -42,7 +42,7 @@ BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
 
 }  // namespace
 
-namespace native {
+namespace fakewin {
 
 void SetUsers(const char* processUser, const char* desktopUser) {
   g_processUser = processUser;
@@ -62,7 +62,7 @@ void HideExport(const char* name) {
     g_hiddenExports.clear();
 }
 
-}  // namespace native
+}  // namespace fakewin
 
 HWND GetShellWindow() { return g_hasDesktop ? reinterpret_cast<HWND>(&g_shellWindow) : nullptr; }
 

@@ -61,7 +61,7 @@ template <typename Char>
 int Deliver(const std::basic_string<Char>& result, Char* out, int outLength) {
   if (outLength == 0) return static_cast<int>(result.size());
   if (out == nullptr || outLength < static_cast<int>(result.size())) {
-    SetLastError(122);  // ERROR_INSUFFICIENT_BUFFER
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
   std::copy(result.begin(), result.end(), out);

@@ -1,6 +1,8 @@
-// Stand-in for the Windows SDK header on the native build: the same names,
-// signatures and documented behaviour, for the calls the tool makes. The
-// implementations work on the local file system with code page 932 tables.
+// The fake of Windows that the tests, fuzz targets and benchmarks run on in
+// the native build, in place of the SDK header: the same names, signatures
+// and documented behaviour, for the calls the tool and its tests make. The
+// implementations work on the local file system, an in-memory registry and
+// code page 932 tables. Nothing of it ships.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +21,6 @@ typedef const void* LPCVOID;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
-typedef LONG* PLONG;
 typedef char16_t WCHAR;  // UTF-16, as on Windows
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
@@ -36,7 +37,6 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_TOO_MANY_OPEN_FILES 4L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
-#define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -48,11 +48,12 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_DISK_FULL 112L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
-#define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
 #define ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 1177L
 
 #define CP_ACP 0u
@@ -62,20 +63,15 @@ typedef const WCHAR* LPCWSTR;
 #define FILE_SHARE_READ 0x1u
 #define FILE_SHARE_WRITE 0x2u
 #define FILE_SHARE_DELETE 0x4u
-#define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
-#define TRUNCATE_EXISTING 5u
 #define FILE_ATTRIBUTE_READONLY 0x1u
 #define FILE_ATTRIBUTE_HIDDEN 0x2u
 #define FILE_ATTRIBUTE_SYSTEM 0x4u
-#define FILE_ATTRIBUTE_ARCHIVE 0x20u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
-#define FILE_BEGIN 0u
-#define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define MOVEFILE_REPLACE_EXISTING 0x1u
 #define MOVEFILE_WRITE_THROUGH 0x8u
@@ -100,7 +96,6 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
-DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR name);
@@ -121,5 +116,5 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int length,
                         LPCSTR defaultChar, BOOL* usedDefaultChar);
 
-#include "native_registry.h"
-#include "native_session.h"
+#include "fakewin_registry.h"
+#include "fakewin_session.h"

@@ -1,7 +1,7 @@
-// Calls of KERNEL32, ADVAPI32 and USER32 for the native build that tell who
-// is signed in at the desktop and who runs the process, and load a library
-// at run time. One desktop, one process: the tests say whose they are.
-// Included by the stand-in windows.h.
+// Calls of KERNEL32, ADVAPI32 and USER32 in the fake that tell who is
+// signed in at the desktop and who runs the process, and load a library at
+// run time. One desktop, one process: the tests say whose they are.
+// Included by the fake windows.h.
 #pragma once
 
 struct HWND__;     // NOLINT(bugprone-reserved-identifier): the SDK's name

@@ -2,7 +2,7 @@
 // the tool meets: names without regard to letter case, "\" separating the
 // keys of a subkey path, access checked per handle, raw value bytes kept as
 // written, and Windows error codes.
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,7 +33,6 @@ struct OpenKey {
   REGSAM access = 0;
 };
 
-std::map<HKEY, std::shared_ptr<Key>> g_roots;
 std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
 
 bool IsPredefined(HKEY handle) {
@@ -54,6 +53,15 @@ std::string Folded(std::string_view name) {
   }
   return folded;
 }
+
+// A new user's registry: HKEY_CURRENT_USER\Software and nothing else.
+std::map<HKEY, std::shared_ptr<Key>> NewUserRoots() {
+  auto user = std::make_shared<Key>();
+  user->subkeys[Folded("Software")] = std::make_shared<Key>();
+  return {{HKEY_CURRENT_USER, std::move(user)}};
+}
+
+std::map<HKEY, std::shared_ptr<Key>> g_roots = NewUserRoots();
 
 size_t CharacterCount(std::string_view name) {
   size_t count = 0;
@@ -212,47 +220,47 @@ void MarkDeleted(Key& key) {
 
 }  // namespace
 
-namespace native {
+namespace fakewin {
 
 int OpenKeyCount() { return static_cast<int>(g_open.size()); }
 
 void ResetRegistry() {
   g_open.clear();
-  g_roots.clear();
+  g_roots = NewUserRoots();
 }
 
-}  // namespace native
+}  // namespace fakewin
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
   if (result) *result = nullptr;
-  if (native::ShouldFail("RegOpenKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegOpenKeyExA")) return static_cast<LSTATUS>(GetLastError());
   return OpenSubkey(key, subKey, access, false, result, nullptr);
 }
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
                         PHKEY result, LPDWORD disposition) {
   if (result) *result = nullptr;
-  if (native::ShouldFail("RegCreateKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegCreateKeyExA")) return static_cast<LSTATUS>(GetLastError());
   return OpenSubkey(key, subKey, access, true, result, disposition);
 }
 
 LSTATUS RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (native::ShouldFail("RegQueryValueExA")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegQueryValueExA")) return static_cast<LSTATUS>(GetLastError());
   return QueryValue(handle, valueName ? valueName : "", reserved, type, data, size, true);
 }
 
 LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (native::ShouldFail("RegQueryValueExW")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegQueryValueExW")) return static_cast<LSTATUS>(GetLastError());
   return QueryValue(handle, Narrow(valueName), reserved, type, data, size, false);
 }
 
 LSTATUS RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
-  if (native::ShouldFail("RegSetValueExA")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegSetValueExA")) return static_cast<LSTATUS>(GetLastError());
   return SetValue(handle, valueName ? valueName : "", type, data, size, true);
 }
 
 LSTATUS RegSetValueExW(HKEY handle, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
-  if (native::ShouldFail("RegSetValueExW")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegSetValueExW")) return static_cast<LSTATUS>(GetLastError());
   return SetValue(handle, Narrow(valueName), type, data, size, false);
 }
 
@@ -285,7 +293,7 @@ LSTATUS RegDeleteTreeA(HKEY handle, LPCSTR subKey) {
 }
 
 LSTATUS RegDeleteValueA(HKEY handle, LPCSTR valueName) {
-  if (native::ShouldFail("RegDeleteValueA")) return static_cast<LSTATUS>(GetLastError());
+  if (fakewin::ShouldFail("RegDeleteValueA")) return static_cast<LSTATUS>(GetLastError());
   std::shared_ptr<Key> key;
   if (const LSTATUS status = KeyFor(handle, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
   return key->values.erase(Folded(valueName ? valueName : "")) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;

@@ -1,16 +1,19 @@
-#include <native_hooks.h>
+#include <fakewin.h>
 
 #include <unistd.h>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 DWORD g_lastError = 0;
-// A 64-bit NT system by default: bit 31 clear.
-DWORD g_version = 0x23F00206;
-std::string g_systemDirectory = "C:\\Windows\\system32";
-std::string g_windowsDirectory = "C:\\Windows";
+constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
+constexpr const char* kWindowsDirectory = "C:\\Windows";
+
+DWORD g_version = fakewin::kNtVersion;
+std::string g_systemDirectory = kSystemDirectory;
+std::string g_windowsDirectory = kWindowsDirectory;
 
 struct Failure {
   std::string function;  // empty: any counted call
@@ -28,7 +31,23 @@ UINT CopyDirectory(const std::string& directory, LPSTR buffer, UINT size) {
 
 }  // namespace
 
-namespace native {
+namespace fakewin {
+
+void Reset() {
+  SetSystem(kNtVersion, kSystemDirectory, kWindowsDirectory);
+  ClearFailure();
+  ResetRegistry();
+  SetUsers(kUserSid, kUserSid);
+  HideExport(nullptr);
+  TakeInternetOptions(true);
+}
+
+std::filesystem::path UseWindowsFolder(const std::filesystem::path& root) {
+  std::filesystem::path etc = root / "system32" / "drivers" / "etc";
+  std::filesystem::create_directories(etc);
+  SetSystem(kNtVersion, (root / "system32").c_str(), root.c_str());
+  return etc;
+}
 
 void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory) {
   g_version = version;
@@ -52,7 +71,7 @@ bool ShouldFail(const char* function) {
   return true;
 }
 
-}  // namespace native
+}  // namespace fakewin
 
 DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }

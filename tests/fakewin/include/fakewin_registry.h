@@ -1,8 +1,8 @@
-// Registry calls of ADVAPI32 for the native build, over an in-memory
-// registry: key and value names compare without regard to letter case,
+// Registry calls of ADVAPI32 in the fake, over an in-memory registry: key
+// and value names compare without regard to letter case,
 // values keep their type and raw bytes, text values are held in UTF-16 and
 // converted at the narrow calls, and the return codes are those of Windows.
-// Included by the stand-in windows.h.
+// Included by the fake windows.h.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +24,6 @@ typedef BYTE* LPBYTE;
 #define KEY_QUERY_VALUE 0x0001u
 #define KEY_SET_VALUE 0x0002u
 #define KEY_CREATE_SUB_KEY 0x0004u
-#define KEY_ENUMERATE_SUB_KEYS 0x0008u
-#define KEY_NOTIFY 0x0010u
 #define KEY_READ 0x20019u
 #define KEY_WRITE 0x20006u
 #define KEY_ALL_ACCESS 0xF003Fu

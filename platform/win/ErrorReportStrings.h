@@ -1,0 +1,17 @@
+// String ids of the framework's error reports, whose texts the application's
+// resource script supplies. Plain #defines only: the resource compiler reads
+// this file too.
+#ifndef NETSETUP_ERROR_REPORT_STRINGS_H
+#define NETSETUP_ERROR_REPORT_STRINGS_H
+
+// File errors: IDS_FILE_ERROR_BASE plus the error's cause
+// (0..IDS_FILE_ERROR_CAUSES-1); "%1" stands for the path.
+#define IDS_FILE_ERROR_BASE 61856
+#define IDS_FILE_ERROR_CAUSES 15
+#define IDS_OUT_OF_MEMORY 61475
+// Registry errors: base + cause (read, write, restore). "%1" stands for the
+// value's name; restoring names the file whose replace failed as "%1" and
+// the value as "%2".
+#define IDS_REGISTRY_ERROR_BASE 61880
+
+#endif  // NETSETUP_ERROR_REPORT_STRINGS_H

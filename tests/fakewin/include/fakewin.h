@@ -1,0 +1,57 @@
+// What the tests, fuzz targets and benchmarks tell the fake of Windows: the
+// system it plays, failures to inject, the users at the desktop. Nothing of
+// this exists on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace fakewin {
+
+// GetVersion of a 64-bit NT system (bit 31 clear), the fake's own.
+inline constexpr DWORD kNtVersion = 0x23F00206;
+// The SID of the process's user, who is also at the desktop, on a fresh machine.
+inline constexpr const char* kUserSid = "S-1-5-21-1000";
+
+// A fresh machine: an NT system whose Windows folder is C:\Windows (a
+// folder of that name in the working folder: UseWindowsFolder puts it
+// elsewhere), a new user's registry, the process's own user at the desktop,
+// every export there, and no failure to come.
+void Reset();
+
+// The system's Windows folder is the local folder `root`: GetVersion,
+// GetSystemDirectoryA and GetWindowsDirectoryA report an NT system there,
+// and its system32\drivers\etc is made. Returns that folder's local path.
+std::filesystem::path UseWindowsFolder(const std::filesystem::path& root);
+// What GetVersion, GetSystemDirectoryA and GetWindowsDirectoryA report.
+void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory);
+
+// Makes the nth call from now (1-based) of `function` fail with `error`;
+// a null `function` counts every file and registry call of the fake.
+void InjectFailure(const char* function, int nth, DWORD error);
+void ClearFailure();
+// Calls counted for injection since the last InjectFailure or ClearFailure.
+int CountedCalls();
+// True when the call `function` is to fail now; it then sets the last
+// error. Asked by the fake's calls themselves.
+bool ShouldFail(const char* function);
+
+// Registry handles opened and not yet closed; predefined root keys not counted.
+int OpenKeyCount();
+// A new user's registry, HKEY_CURRENT_USER\Software and nothing else; every
+// open key handle is dropped.
+void ResetRegistry();
+
+// Whose the process is and who is signed in at the desktop, as SIDs in
+// text form; no desktop user: there is no shell window.
+void SetUsers(const char* processUser, const char* desktopUser);
+// The options the tool handed to the internet settings since the last call,
+// in order; with `present` false the library is missing from then on.
+std::vector<DWORD> TakeInternetOptions(bool present = true);
+// A system without the KERNEL32 function `name` (GetProcAddress finds
+// nothing), as older systems are; null: every function there again.
+void HideExport(const char* name);
+
+}  // namespace fakewin
