@@ -3,20 +3,16 @@
 #include <string>
 
 #include "Handle.h"
+#include "SystemExport.h"
 
 namespace {
 
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 using ReplaceFunction = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
 
-// A function of the system's own that not every system has: looked up when
-// needed, so that the executable still starts where it is missing.
 template <typename Function>
-Function SystemFunction(const char* name) {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (kernel == nullptr) return nullptr;
-  // Through the generic function type, as the address of any export is cast.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+Function KernelExport(const char* name) {
+  return SystemExport<Function>(GetModuleHandleA("kernel32.dll"), name);
 }
 
 // A name beside `path` that no file has; empty when none can be had.
@@ -49,7 +45,7 @@ DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CStr
 }  // namespace
 
 CString FinalPath(const CString& path) {
-  const auto finalPathOf = SystemFunction<FinalPathFunction>("GetFinalPathNameByHandleA");
+  const auto finalPathOf = KernelExport<FinalPathFunction>("GetFinalPathNameByHandleA");
   if (finalPathOf == nullptr) return path;
   const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -73,9 +69,9 @@ DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement) 
     const DWORD kept = attributes & ~FILE_ATTRIBUTE_READONLY;
     SetFileAttributesA(replacement, kept ? kept : FILE_ATTRIBUTE_NORMAL);
   }
-  if (const auto replace = SystemFunction<ReplaceFunction>("ReplaceFileA"))
+  if (const auto replace = KernelExport<ReplaceFunction>("ReplaceFileA"))
     return SystemReplace(replace, replaced, replacement);
-  // Windows 2000: a move in one step.
+  // A system without it: a move in one step.
   if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
   return GetLastError();
 }

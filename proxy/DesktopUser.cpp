@@ -1,16 +1,30 @@
 #include "DesktopUser.h"
 
 #include <windows.h>
-// After windows.h, which it builds on.
+// After windows.h, which they build on.
 #include <sddl.h>
+#include <wtsapi32.h>
 
+#include <string>
 #include <vector>
 
 #include "Handle.h"
+#include "SystemExport.h"
 
 namespace {
 
-// The text form of the SID of the token's user; empty when it cannot be had.
+using QuerySession = BOOL(WINAPI*)(HANDLE server, DWORD session, WTS_INFO_CLASS kind, LPSTR* text, DWORD* size);
+using FreeSessionMemory = void(WINAPI*)(PVOID memory);
+
+// The text form of a SID; empty when it cannot be had.
+CString SidText(PSID sid) {
+  LPSTR text = nullptr;
+  if (!ConvertSidToStringSidA(sid, &text)) return {};
+  CString result(text);
+  LocalFree(text);
+  return result;
+}
+
 CString TokenUserSid(HANDLE process) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
@@ -19,10 +33,43 @@ CString TokenUserSid(HANDLE process) {
   GetTokenInformation(token, TokenUser, nullptr, 0, &size);
   std::vector<BYTE> buffer(size);
   if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-  LPSTR text = nullptr;
-  if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-  CString sid(text);
-  LocalFree(text);
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+CString AccountSid(const CString& account) {
+  DWORD sidSize = 0;
+  DWORD domainSize = 0;
+  SID_NAME_USE use{};
+  LookupAccountNameA(nullptr, account, nullptr, &sidSize, nullptr, &domainSize, &use);
+  if (sidSize == 0) return {};
+  std::vector<BYTE> sid(sidSize);
+  std::string domain(domainSize, '\0');
+  if (!LookupAccountNameA(nullptr, account, sid.data(), &sidSize, domain.data(), &domainSize, &use)) return {};
+  return SidText(sid.data());
+}
+
+// The user signed in to this process's session, by name and then by SID:
+// where the shell's token is closed to the process (it belongs to another
+// user). Nothing where the library or a name is missing.
+CString SessionUserSid() {
+  const HMODULE library = LoadLibraryA("wtsapi32.dll");
+  const auto query = SystemExport<QuerySession>(library, "WTSQuerySessionInformationA");
+  const auto release = SystemExport<FreeSessionMemory>(library, "WTSFreeMemory");
+  const auto part = [&](WTS_INFO_CLASS kind) {
+    LPSTR text = nullptr;
+    DWORD size = 0;
+    if (!query(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, kind, &text, &size)) return CString();
+    CString value(text);
+    release(text);
+    return value;
+  };
+  CString sid;
+  if (query && release) {
+    const CString user = part(WTSUserName);
+    const CString domain = part(WTSDomainName);
+    if (!user.IsEmpty()) sid = AccountSid(domain.IsEmpty() ? user : domain + "\\" + user);
+  }
+  if (library) FreeLibrary(library);
   return sid;
 }
 
@@ -40,9 +87,9 @@ std::optional<CString> OtherDesktopUserSid() {
   DWORD processId = 0;
   if (shell == nullptr || GetWindowThreadProcessId(shell, &processId) == 0) return std::nullopt;
   const HANDLE process = OpenShellProcess(processId);
-  if (process == nullptr) return std::nullopt;
-  const UniqueFile owner(process);
-  const CString desktopUser = TokenUserSid(process);
+  const UniqueFile owner(process ? process : INVALID_HANDLE_VALUE);
+  CString desktopUser = process ? TokenUserSid(process) : CString();
+  if (desktopUser.IsEmpty()) desktopUser = SessionUserSid();
   const CString ownUser = TokenUserSid(GetCurrentProcess());
   if (desktopUser.IsEmpty() || ownUser.IsEmpty() || desktopUser == ownUser) return std::nullopt;
   return desktopUser;

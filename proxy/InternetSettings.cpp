@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "SystemExport.h"
+
 namespace {
 
 constexpr DWORD kRefresh = 37;          // INTERNET_OPTION_REFRESH
@@ -14,9 +16,7 @@ using SetOption = BOOL(WINAPI*)(void* internet, DWORD option, void* buffer, DWOR
 void NotifyInternetSettingsChanged() {
   const HMODULE library = LoadLibraryA("wininet.dll");
   if (library == nullptr) return;
-  const FARPROC found = GetProcAddress(library, "InternetSetOptionA");
-  // Through the generic function type, as the address of any export is cast.
-  if (const auto setOption = reinterpret_cast<SetOption>(reinterpret_cast<void (*)()>(found))) {
+  if (const auto setOption = SystemExport<SetOption>(library, "InternetSetOptionA")) {
     setOption(nullptr, kSettingsChanged, nullptr, 0);
     setOption(nullptr, kRefresh, nullptr, 0);
   }

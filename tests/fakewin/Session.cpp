@@ -16,6 +16,7 @@ namespace {
 std::string g_processUser = fakewin::kUserSid;
 std::string g_desktopUser = fakewin::kUserSid;
 bool g_hasDesktop = true;
+bool g_shellTokenOpen = true;
 bool g_hasInternetLibrary = true;
 std::vector<DWORD> g_internetOptions;
 
@@ -26,6 +27,10 @@ char g_ownToken;
 char g_shellToken;
 char g_shellWindow;
 char g_internetLibrary;
+char g_sessionLibrary;
+// The name the session's user signs in with, in the domain below.
+constexpr const char* kDomain = "SCHOOL";
+constexpr const char* kDesktopUserName = "pupil";
 char g_kernel;
 std::set<std::string> g_hiddenExports;
 
@@ -44,10 +49,11 @@ BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
 
 namespace fakewin {
 
-void SetUsers(const char* processUser, const char* desktopUser) {
+void SetUsers(const char* processUser, const char* desktopUser, bool shellTokenOpen) {
   g_processUser = processUser;
   g_hasDesktop = desktopUser != nullptr;
   g_desktopUser = desktopUser ? desktopUser : "";
+  g_shellTokenOpen = shellTokenOpen;
 }
 
 std::vector<DWORD> TakeInternetOptions(bool present) {
@@ -86,6 +92,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   if (process == &g_ownProcess) {
     *token = &g_ownToken;
   } else if (process == &g_shellProcess) {
+    if (!g_shellTokenOpen) return Fail(ERROR_ACCESS_DENIED);
     *token = &g_shellToken;
   } else {
     return Fail(ERROR_INVALID_HANDLE);
@@ -119,7 +126,36 @@ HLOCAL LocalFree(HLOCAL memory) {
   return nullptr;
 }
 
+BOOL WTSQuerySessionInformationA(HANDLE, DWORD session, WTS_INFO_CLASS kind, LPSTR* text, DWORD* size) {
+  if (session != WTS_CURRENT_SESSION || (kind != WTSUserName && kind != WTSDomainName))
+    return Fail(ERROR_INVALID_PARAMETER);
+  const char* value = !g_hasDesktop ? "" : kind == WTSUserName ? kDesktopUserName : kDomain;
+  *text = strdup(value);
+  *size = static_cast<DWORD>(std::strlen(value) + 1);
+  return TRUE;
+}
+
+void WTSFreeMemory(PVOID memory) { std::free(memory); }
+
+// The desktop's user is the one account the fake knows by name.
+BOOL LookupAccountNameA(LPCSTR, LPCSTR account, PSID sid, LPDWORD sidSize, LPSTR domain, LPDWORD domainSize,
+                        SID_NAME_USE* use) {
+  if (!g_hasDesktop || std::string(account) != std::string(kDomain) + "\\" + kDesktopUserName)
+    return Fail(1332);  // ERROR_NONE_MAPPED
+  const auto neededSid = static_cast<DWORD>(g_desktopUser.size() + 1);
+  const auto neededDomain = static_cast<DWORD>(std::strlen(kDomain) + 1);
+  const bool fits = sid && domain && *sidSize >= neededSid && *domainSize >= neededDomain;
+  *sidSize = neededSid;
+  *domainSize = neededDomain;
+  if (!fits) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(sid, g_desktopUser.c_str(), neededSid);
+  std::memcpy(domain, kDomain, neededDomain);
+  if (use) *use = SidTypeUser;
+  return TRUE;
+}
+
 HMODULE LoadLibraryA(LPCSTR name) {
+  if (strcasecmp(name, "wtsapi32.dll") == 0) return reinterpret_cast<HMODULE>(&g_sessionLibrary);
   if (!g_hasInternetLibrary || strcasecmp(name, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
   return reinterpret_cast<HMODULE>(&g_internetLibrary);
 }
@@ -133,6 +169,10 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   void (*found)() = nullptr;
   if (module == reinterpret_cast<HMODULE>(&g_internetLibrary) && std::strcmp(name, "InternetSetOptionA") == 0) {
     found = reinterpret_cast<void (*)()>(&InternetSetOptionA);
+  } else if (module == reinterpret_cast<HMODULE>(&g_sessionLibrary)) {
+    if (std::strcmp(name, "WTSQuerySessionInformationA") == 0)
+      found = reinterpret_cast<void (*)()>(&WTSQuerySessionInformationA);
+    if (std::strcmp(name, "WTSFreeMemory") == 0) found = reinterpret_cast<void (*)()>(&WTSFreeMemory);
   } else if (module == reinterpret_cast<HMODULE>(&g_kernel) && !g_hiddenExports.count(name)) {
     if (std::strcmp(name, "ReplaceFileA") == 0) found = reinterpret_cast<void (*)()>(&ReplaceFileA);
     if (std::strcmp(name, "GetFinalPathNameByHandleA") == 0)

@@ -194,14 +194,15 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     const char* desktop;  // nothing: no shell window
     bool othersHive;      // the list is the other user's
     bool hiveLoaded;
+    bool shellTokenOpen = true;  // else the session tells the user
   } cases[] = {
-      {"S-1-5-21-500", false, true},
-      {nullptr, false, true},
-      {"S-1-5-21-1001", true, true},
-      {"S-1-5-21-1001", true, false},
+      {"S-1-5-21-500", false, true},        {nullptr, false, true},
+      {"S-1-5-21-1001", true, true},        {"S-1-5-21-1001", true, false},
+      {"S-1-5-21-1001", true, true, false}, {"S-1-5-21-500", false, true, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.desktop ? c.desktop : "no desktop") + (c.hiveLoaded ? "" : ", hive not loaded"));
+    SCOPED_TRACE(std::string(c.desktop ? c.desktop : "no desktop") + (c.hiveLoaded ? "" : ", hive not loaded") +
+                 (c.shellTokenOpen ? "" : ", by the session"));
     RegDeleteTreeA(HKEY_USERS, other.c_str());
     if (c.hiveLoaded) {
       HKEY key = nullptr;
@@ -210,7 +211,7 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
       RegCloseKey(key);
     }
     SetOverride("a.test");
-    fakewin::SetUsers("S-1-5-21-500", c.desktop);
+    fakewin::SetUsers("S-1-5-21-500", c.desktop, c.shellTokenOpen);
     const CRegStringValue& target = c.othersHive ? others : own;
     EXPECT_EQ(ProxyOverride().GetName(), target.GetName());
     if (!c.hiveLoaded) {

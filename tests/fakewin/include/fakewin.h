@@ -45,8 +45,10 @@ int OpenKeyCount();
 void ResetRegistry();
 
 // Whose the process is and who is signed in at the desktop, as SIDs in
-// text form; no desktop user: there is no shell window.
-void SetUsers(const char* processUser, const char* desktopUser);
+// text form; no desktop user: there is no shell window. With the shell's
+// token closed to the process, the desktop's user is told by the session
+// (the user "SCHOOL\pupil").
+void SetUsers(const char* processUser, const char* desktopUser, bool shellTokenOpen = true);
 // The options the tool handed to the internet settings since the last call,
 // in order; with `present` false the library is missing from then on.
 std::vector<DWORD> TakeInternetOptions(bool present = true);

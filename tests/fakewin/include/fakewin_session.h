@@ -36,6 +36,17 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID info
 BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
 HLOCAL LocalFree(HLOCAL memory);
 
+// The session's user by name, and the SID of a name.
+typedef void* PVOID;
+typedef enum _WTS_INFO_CLASS { WTSUserName = 5, WTSDomainName = 7 } WTS_INFO_CLASS;  // NOLINT
+typedef enum _SID_NAME_USE { SidTypeUser = 1 } SID_NAME_USE;                         // NOLINT
+#define WTS_CURRENT_SERVER_HANDLE (static_cast<HANDLE>(nullptr))
+#define WTS_CURRENT_SESSION (static_cast<DWORD>(-1))
+BOOL WTSQuerySessionInformationA(HANDLE server, DWORD session, WTS_INFO_CLASS kind, LPSTR* text, DWORD* size);
+void WTSFreeMemory(PVOID memory);
+BOOL LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD sidSize, LPSTR domain, LPDWORD domainSize,
+                        SID_NAME_USE* use);
+
 HMODULE GetModuleHandleA(LPCSTR name);
 HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
