@@ -1,17 +1,59 @@
-// The two things the tool does, as the main dialog offers them: Set adds the
-// managed hosts and the proxy exceptions, Remove settings takes them out.
+// The two things the tool does, as the main dialog and the command line
+// offer them: Set adds the managed hosts and the proxy exceptions, Remove
+// settings takes them out; and the check of whether they are in place.
 #pragma once
 
+#include <vector>
+
+#include "CString.h"
+
 enum class Action { set, remove };
+
+// The settings a run covers: both, the hosts file alone (the machine's), or
+// the proxy exception list alone (the user's).
+enum class Scope { both, machine, user };
+
+// What became of one setting in a run.
+struct Outcome {
+  enum State {
+    untouched,   // not reached, or left as it was because another failed first
+    unchanged,   // already as the action leaves it: nothing written
+    changed,     // written, and stays
+    failed,      // the failure that was reported
+    putBack,     // written, then put back as it was when a later step failed
+    notPutBack,  // written, and could not be put back
+  };
+
+  CString target;  // the hosts file's path or the value's full name
+  State state = untouched;
+  int linesAdded = 0;
+  int linesRemoved = 0;
+};
+using Outcomes = std::vector<Outcome>;
 
 // Remove settings when the user's proxy exception list holds the wildcard,
 // Set otherwise. Raises CRegistryException when the list cannot be read.
 Action OfferedAction();
 
-// Carries the action out on both settings, or on neither: the proxy list is
-// written only once the new hosts file is on disk beside the old one, and
-// put back exactly as it was when the hosts file then cannot be replaced.
-// Raises CFileException or CRegistryException when the action failed; both
-// settings are then as they were, unless the report says the proxy list
-// could not be put back (CRegistryException::restoreFailed).
-void CarryOut(Action action);
+// Carries the action out on the settings of `scope`, all of them or none:
+// the proxy list is written only once the new hosts file is on disk beside
+// the old one, and put back exactly as it was when the hosts file then
+// cannot be replaced. Holds the ActionLock throughout. Raises
+// CBusyException, CFileException or CRegistryException when the action
+// failed; the settings are then as they were, unless the report says the
+// proxy list could not be put back (CRegistryException::restoreFailed).
+// `outcomes` receives each setting the run covers and what became of it,
+// also when it fails.
+void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr);
+
+// One setting as it is, by the rules Set decides by: what it lacks (host
+// names, proxy exceptions); nothing when it is as Set leaves it.
+struct Shortfall {
+  CString target;
+  std::vector<CString> missing;
+};
+
+// Each setting of `scope`; nothing is changed. Raises CFileException or
+// CRegistryException when a setting cannot be told (a value that cannot be
+// read, a hosts file the tool refuses).
+std::vector<Shortfall> Check(Scope scope);

@@ -140,11 +140,19 @@ CString CHostsFile::HostsPath() {
   return CString(directory) + (olderFamily ? "" : "\\drivers\\etc") + kHostsFileName;
 }
 
-void CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
+CHostsFile::Result CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
+  Result result;
   try {
     Open();
     ReadAll();
     rule == addMissing ? AddMissing() : MarkManaged();
+    result.linesAdded = static_cast<int>(m_lines.size() - m_linesRead);
+    result.linesRemoved = rule == markManaged ? static_cast<int>(m_linesRead) : 0;
+    if (WouldWriteItsOwnBytes()) {
+      if (beforeReplace) beforeReplace();
+      Discard();
+      return result;
+    }
     Recreate();
     WriteAll();
     if (beforeReplace) beforeReplace();
@@ -153,6 +161,19 @@ void CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
     Discard();
     throw;
   }
+  result.replaced = true;
+  return result;
+}
+
+std::vector<int> CHostsFile::MissingRows() {
+  const bool exists = OpenToRead();
+  if (exists) ReadAll();
+  Close();
+  std::vector<int> missing;
+  const auto present = exists ? PresentRows() : std::array<bool, kManagedHostCount>{};
+  for (int row = 0; row < kManagedHostCount; ++row)
+    if (!present[row]) missing.push_back(row);
+  return missing;
 }
 
 void CHostsFile::Open() {
@@ -164,6 +185,13 @@ void CHostsFile::Open() {
   const DWORD attributes = GetFileAttributesA(m_target);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     RaiseOsError(ERROR_ACCESS_DENIED);
+}
+
+bool CHostsFile::OpenToRead() {
+  if (m_file.Open(m_path, CStdioFile::modeReadShared, &m_fileError)) return true;
+  const LONG error = m_fileError.m_lOsError;
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  throw m_fileError;
 }
 
 void CHostsFile::Close() { m_file.Close(); }
@@ -195,10 +223,15 @@ int CHostsFile::ReadAll() {
   return count;
 }
 
-void CHostsFile::AddMissing() {
+std::array<bool, kManagedHostCount> CHostsFile::PresentRows() const {
   std::array<bool, kManagedHostCount> present{};
-  for (const HostsLine& line : m_lines)
-    if (const int row = ManagedRow(line.hostName); row >= 0) present[row] = true;
+  for (size_t i = 0; i < m_linesRead; ++i)
+    if (const int row = ManagedRow(m_lines[i].hostName); row >= 0) present[row] = true;
+  return present;
+}
+
+void CHostsFile::AddMissing() {
+  const auto present = PresentRows();
   for (int r = 0; r < kManagedHostCount; ++r) {
     if (present[r]) continue;
     HostsLine& line = m_lines.emplace_back();
@@ -211,6 +244,16 @@ void CHostsFile::AddMissing() {
 // Every line held carries a managed host name.
 void CHostsFile::MarkManaged() {
   for (HostsLine& line : m_lines) line.removeFlag = 1;
+}
+
+// Only a file that was there: one the open created goes again, as it was
+// not there before.
+bool CHostsFile::WouldWriteItsOwnBytes() const {
+  const bool linesKept = m_lines.size() == m_linesRead &&
+                         std::none_of(m_lines.begin(), m_lines.end(), [](const HostsLine& l) { return l.removeFlag; });
+  const std::string_view text = m_text.View();
+  const bool endsAsWritten = text.empty() || text.ends_with("\r\n");
+  return !m_created && linesKept && m_allEndInCrLf && endsAsWritten && m_text.IsWholeFile();
 }
 
 void CHostsFile::Recreate() {

@@ -8,12 +8,14 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <vector>
 
 #include "CString.h"
 #include "FileException.h"
 #include "HostsLine.h"
+#include "ManagedHosts.h"
 #include "StdioFile.h"
 
 class CHostsFile {
@@ -21,6 +23,13 @@ class CHostsFile {
   enum Rule {
     addMissing,   // a line for each managed host that no line carries
     markManaged,  // every line whose host name is a managed one goes
+  };
+
+  // What an update did to the file.
+  struct Result {
+    int linesAdded = 0;
+    int linesRemoved = 0;
+    bool replaced = false;  // false: the new text was the old one, byte for byte, and the file stayed
   };
 
   CHostsFile();
@@ -34,8 +43,13 @@ class CHostsFile {
   // new file in place of the hosts file. Raises CFileException naming the
   // hosts file, and lets through what `beforeReplace` raises; on every
   // failure the hosts file is left as it was (one that the open had to
-  // create is removed again) and the new file is dropped.
-  void Update(Rule rule, const std::function<void()>& beforeReplace = {});
+  // create is removed again) and the new file is dropped. A file that would
+  // get back its own bytes is left in place; `beforeReplace` still runs.
+  Result Update(Rule rule, const std::function<void()>& beforeReplace = {});
+  // The rows of the managed table whose host name no line carries, by the
+  // add rule's test; the file is only read, and a missing one lacks them
+  // all. Raises CFileException as Update does when it cannot tell.
+  std::vector<int> MissingRows();
 
   const CString& GetPath() const { return m_path; }
 
@@ -44,10 +58,16 @@ class CHostsFile {
  private:
   static CString HostsPath();
   void Open();
+  // Reading only, for MissingRows: false when there is no hosts file.
+  bool OpenToRead();
   void Close();
   int ReadAll();
   void AddMissing();
   void MarkManaged();
+  // The rows present, by the add rule's test.
+  std::array<bool, kManagedHostCount> PresentRows() const;
+  // The kept lines, written back, would be the file's bytes as they are.
+  bool WouldWriteItsOwnBytes() const;
   // Closes the hosts file, which stays as it is until Commit, and starts
   // the new file beside it (beside the file a link leads to), empty, under
   // a name of its own.

@@ -46,3 +46,11 @@ struct RegistryKeyTraits {
   static void Close(Type key) { RegCloseKey(key); }
 };
 using UniqueKey = UniqueHandle<RegistryKeyTraits>;
+
+// Kernel objects whose failure value is null: processes, mutexes.
+struct KernelObjectTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type handle) { CloseHandle(handle); }
+};
+using UniqueObject = UniqueHandle<KernelObjectTraits>;

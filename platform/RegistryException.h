@@ -18,6 +18,9 @@ class CRegistryException {
     // A change of the value could not be taken back after `m_strFileName`
     // failed to be replaced: the value keeps its new text.
     restoreFailed = 2,
+    // The value is a service account's (SYSTEM, LocalService,
+    // NetworkService) with nobody at the desktop: refused, not touched.
+    serviceAccount = 3,
   };
 
   CRegistryException(Cause cause, LONG osError, CString valueName)

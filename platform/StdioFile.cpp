@@ -16,11 +16,16 @@ constexpr char kCtrlZ = 0x1A;
 
 BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error) {
   Abort();
-  const bool shared = mode == modeEditShared;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                              shared ? &inheritable : nullptr, shared ? OPEN_ALWAYS : CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (mode == modeEditShared)
+    handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  else if (mode == modeCreateExclusive)
+    handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  else
+    handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const auto osError = static_cast<LONG>(GetLastError());
     if (error) *error = CFileException(CFileException::OsErrorToCause(osError), osError, path);
@@ -62,6 +67,7 @@ void CStdioFile::ReadText(TextBuffer& text) {
   }
   const std::string_view afterEnd(bytes.get() + std::min(end, length), length - std::min(end, length));
   text.m_textAfterEnd = afterEnd.find_first_not_of("\x1A\r\n") != std::string_view::npos;
+  text.m_wholeFile = afterEnd.empty();
   text.m_bytes = std::move(bytes);
   text.m_size = std::min(end, length);
 }

@@ -25,12 +25,15 @@ class TextBuffer {
   // Something other than Ctrl-Z, CR and LF bytes follows the Ctrl-Z that
   // ended the text: no end-of-file mark, but lines a text-mode reader misses.
   bool HasTextAfterEnd() const { return m_textAfterEnd; }
+  // The text runs to the file's end: no Ctrl-Z and nothing after one.
+  bool IsWholeFile() const { return m_wholeFile; }
 
  private:
   friend class CStdioFile;
   std::unique_ptr<char[]> m_bytes;
   size_t m_size = 0;
   bool m_textAfterEnd = false;
+  bool m_wholeFile = true;
 };
 
 // The lines of text as CStdioFile::ReadText gives it, one by one: a line
@@ -75,6 +78,8 @@ class CStdioFile {
     modeEditShared,
     // Read and write, nobody else; created anew, empty.
     modeCreateExclusive,
+    // Read only, others may do anything meanwhile; never created.
+    modeReadShared,
   };
 
   // Bytes asked of the operating system at a time when reading.

@@ -90,7 +90,11 @@ std::optional<CString> OtherDesktopUserSid() {
   const UniqueFile owner(process ? process : INVALID_HANDLE_VALUE);
   CString desktopUser = process ? TokenUserSid(process) : CString();
   if (desktopUser.IsEmpty()) desktopUser = SessionUserSid();
-  const CString ownUser = TokenUserSid(GetCurrentProcess());
+  const CString ownUser = ProcessUserSid();
   if (desktopUser.IsEmpty() || ownUser.IsEmpty() || desktopUser == ownUser) return std::nullopt;
   return desktopUser;
 }
+
+CString ProcessUserSid() { return TokenUserSid(GetCurrentProcess()); }
+
+bool IsServiceAccount(const CString& sid) { return sid == "S-1-5-18" || sid == "S-1-5-19" || sid == "S-1-5-20"; }

@@ -12,3 +12,10 @@
 // process's own user; nothing when it is, or when there is no desktop user
 // to be found (no shell window).
 std::optional<CString> OtherDesktopUserSid();
+
+// The SID, in text form, of the process's own user; empty when it cannot be
+// had.
+CString ProcessUserSid();
+// SYSTEM, LocalService or NetworkService: accounts that services and
+// deployment agents run as, whose own proxy list no user's browser reads.
+bool IsServiceAccount(const CString& sid);

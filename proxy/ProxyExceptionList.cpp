@@ -25,6 +25,11 @@ CRegStringValue ProxyOverride() {
   // The first component, the user's hive, is only opened: one that is not
   // loaded is a value that cannot be read.
   if (const auto sid = OtherDesktopUserSid()) return CRegStringValue(HKEY_USERS, *sid + "\\" + PROXY_OVERRIDE_PATH);
+  // Nobody at the desktop, and a service's own list: changing it would
+  // change nothing that a user's browser reads.
+  if (const CString own = ProcessUserSid(); IsServiceAccount(own))
+    throw CRegistryException(CRegistryException::serviceAccount, 0,
+                             CRegStringValue(HKEY_USERS, own + "\\" + PROXY_OVERRIDE_PATH).GetName());
   return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
 }
 
@@ -39,14 +44,14 @@ void ProxyExceptionList::Load(const CRegStringValue& from) {
   m_entries.push_back(value.Mid(start));
 }
 
-BOOL ProxyExceptionList::ContainsWildcard() const {
-  const CString wildcard(kProxyWildcard);
+BOOL ProxyExceptionList::ContainsWildcard() const { return Contains(kProxyWildcard); }
+
+bool ProxyExceptionList::Contains(const CString& entry) const {
   return std::any_of(m_entries.begin(), m_entries.end(),
-                     [&](const CString& entry) { return entry.CompareNoCase(wildcard) == 0; });
+                     [&](const CString& held) { return held.CompareNoCase(entry) == 0; });
 }
 
-ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet() {
-  CRegStringValue target = ProxyOverride();
+ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet(CRegStringValue target) {
   const ProxyExceptionList list = Loaded(target);
   if (list.ContainsWildcard()) return {std::move(target), list, std::nullopt};
   CString value = ProxyExceptionsJoined();
@@ -57,8 +62,7 @@ ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet() {
   return {std::move(target), list, value};
 }
 
-ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet() {
-  CRegStringValue target = ProxyOverride();
+ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue target) {
   const ProxyExceptionList list = Loaded(target);
   CString value;
   bool first = true;

@@ -18,6 +18,8 @@ inline constexpr const char* PROXY_OVERRIDE_PATH =
 
 // The value of the user signed in at the desktop: under HKEY_CURRENT_USER
 // when that is the process's own user, else in their hive under HKEY_USERS.
+// Raises CRegistryException (serviceAccount) when it would be the list of a
+// service account that nobody is signed in with.
 CRegStringValue ProxyOverride();
 
 class ProxyExceptionList {
@@ -30,6 +32,8 @@ class ProxyExceptionList {
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
+  // An entry is `entry`, whole and in any letter case.
+  bool Contains(const CString& entry) const;
 
   int GetEntryCount() const { return static_cast<int>(m_entries.size()); }
   const CString& GetEntry(int index) const { return m_entries[static_cast<size_t>(index)]; }
@@ -49,10 +53,14 @@ class ProxyOverrideChange {
  public:
   // Set: the exception set, joined, in front of the list, unless the
   // wildcard is already in it; then nothing is written.
-  static ProxyOverrideChange AddProxyExceptionSet();
+  static ProxyOverrideChange AddProxyExceptionSet(CRegStringValue target = ProxyOverride());
   // Remove settings: every entry equal to one of the set's goes; the rest is
   // written back in its order, also when nothing changed or nothing is left.
-  static ProxyOverrideChange RemoveProxyExceptionSet();
+  static ProxyOverrideChange RemoveProxyExceptionSet(CRegStringValue target = ProxyOverride());
+
+  const CRegStringValue& GetTarget() const { return m_target; }
+  // False when the change is to leave the value as it is.
+  bool WritesAnything() const { return m_value.has_value(); }
 
   // Each raises CRegistryException when the registry refuses, and tells
   // running programs when the value has changed.

@@ -192,7 +192,7 @@ BOOL FlushFileBuffers(HANDLE handle) {
 
 BOOL CloseHandle(HANDLE handle) {
   std::unique_ptr<OpenFile> file(FromHandle(handle));
-  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  if (!file) return fakewin::CloseMutex(handle) ? TRUE : Fail(ERROR_INVALID_HANDLE);
   g_open.erase(file.get());
   close(file->fd);
   return TRUE;

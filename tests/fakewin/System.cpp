@@ -40,6 +40,7 @@ void Reset() {
   SetUsers(kUserSid, kUserSid);
   HideExport(nullptr);
   TakeInternetOptions(true);
+  HoldMutexes(WAIT_OBJECT_0);
 }
 
 std::filesystem::path UseWindowsFolder(const std::filesystem::path& root) {

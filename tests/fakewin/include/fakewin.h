@@ -52,6 +52,15 @@ void SetUsers(const char* processUser, const char* desktopUser, bool shellTokenO
 // The options the tool handed to the internet settings since the last call,
 // in order; with `present` false the library is missing from then on.
 std::vector<DWORD> TakeInternetOptions(bool present = true);
+// Another run holds every named mutex from now on, or (`result`
+// WAIT_ABANDONED) held one and ended without letting go; WAIT_OBJECT_0:
+// nobody. A wait never lasts: it gives `result` at once.
+void HoldMutexes(DWORD result);
+// Named mutexes this process owns now.
+int OwnedMutexCount();
+// Closes the handle of a mutex, letting it go if owned; false for any other
+// handle. Asked by the fake's CloseHandle.
+bool CloseMutex(HANDLE handle);
 // A system without the KERNEL32 function `name` (GetProcAddress finds
 // nothing), as older systems are; null: every function there again.
 void HideExport(const char* name);

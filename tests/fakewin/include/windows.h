@@ -14,6 +14,7 @@ typedef char CHAR;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
+typedef uint32_t ULONG;
 typedef uint32_t UINT;
 typedef void* HANDLE;
 typedef void* LPVOID;
@@ -118,3 +119,4 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
 
 #include "fakewin_registry.h"
 #include "fakewin_session.h"
+#include "fakewin_sync.h"
