@@ -90,7 +90,8 @@ void CarryOut(Action action, Scope scope, Outcomes* report) {
       writeProxies();
       return;
     }
-    const CHostsFile::Result result = hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, writeProxies);
+    const CHostsFile::Result result =
+        hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, writeProxies);
     Outcome& hostsOutcome = OutcomeOf(outcomes, hosts.GetPath());
     hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
     hostsOutcome.linesAdded = result.linesAdded;

@@ -1,19 +1,55 @@
 #include "NetSetupApp.h"
 
+#include <cstdlib>
+
+#include "CommandLine.h"
+#include "CommandLineFace.h"
+#include "ErrorReport.h"
+#include "Journal.h"
 #include "NetSetupDlg.h"
+#include "RunFacts.h"
+#include "resource.h"
 
 CNetSetupApp theApp;
 
 BOOL CNetSetupApp::InitInstance() {
+  const Invocation invocation = ParseArguments(__argc, __argv);
+  RunRecord record;
+  record.scope = invocation.scope;
+  if (!invocation.badArgument.IsEmpty())
+    TellBadArgument(invocation.badArgument, record);
+  else if (invocation.verb == Invocation::Verb::dialog)
+    RunDialog(record);
+  else
+    RunCommandLine(invocation, record);
+  m_exitStatus = record.status;
+  Journal(invocation.logPath, record);
+  return FALSE;
+}
+
+void CNetSetupApp::RunDialog(RunRecord& record) {
+  record.verb = "dialog";
+  // Nobody would see it, and it would wait for them until killed.
+  if (!OnInteractiveStation()) {
+    record.status = kExitNoDesktop;
+    return;
+  }
   // Three-dimensional controls need no set-up: every system this runs on
   // draws dialog controls that way itself.
   CNetSetupDlg dlg;
   m_pMainWnd = &dlg;
   const bool shown = dlg.DoModal() != -1;
   m_pMainWnd = nullptr;
-  if (dlg.ActionCompleted())
-    m_exitStatus = kExitCompleted;
-  else
-    m_exitStatus = shown && m_errorsReported == 0 ? kExitClosed : kExitFailed;
-  return FALSE;
+  if (const auto& action = dlg.ActionTried()) record.verb += *action == Action::set ? " set" : " remove";
+  record.outcomes = dlg.GetOutcomes();
+  if (dlg.ActionCompleted()) {
+    record.status = kExitCompleted;
+    record.told = LoadResourceString(*dlg.ActionTried() == Action::set ? IDS_SET_DONE : IDS_REMOVE_DONE);
+  } else if (m_errorsReported > 0) {
+    record.error = m_lastError;
+    record.status = StatusOfFailure(m_lastError, false);
+    record.told = DescribeError(m_lastError).text;
+  } else {
+    record.status = shown ? kExitNothingChanged : kExitFailed;
+  }
 }

@@ -1,21 +1,19 @@
 #pragma once
 
+#include "ExitStatus.h"
+#include "RunLog.h"
 #include "WinApp.h"
-
-// The process's exit status, for scripts that start the tool.
-enum ExitStatus {
-  kExitCompleted = 0,  // an action was carried out and reported done
-  kExitClosed = 1,     // closed without an action: nothing changed
-  kExitFailed = 2,     // an error was reported, or the dialog could not be shown
-};
 
 class CNetSetupApp : public CWinApp {
  public:
-  // Runs the main dialog once; FALSE ends the program when it has closed.
+  // Runs the main dialog once, or what the command line asks; logs the run.
+  // FALSE ends the program.
   BOOL InitInstance() override;
   int ExitInstance() override { return m_exitStatus; }
 
  private:
+  void RunDialog(RunRecord& record);
+
   ExitStatus m_exitStatus = kExitFailed;
 };
 

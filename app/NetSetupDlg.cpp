@@ -64,7 +64,8 @@ void CNetSetupDlg::OnButtonRemove() { RunAction(IDC_BUTTON_REMOVE, Action::remov
 void CNetSetupDlg::RunAction(int buttonId, Action action, UINT doneMessage) {
   const HWND button = GetDlgItem(buttonId);
   SetButtonDisabled(button, true);
-  CarryOut(action);
+  m_actionTried = action;
+  CarryOut(action, Scope::both, &m_outcomes);
   m_actionCompleted = true;
   AfxMessageBox(doneMessage);
   SetButtonDisabled(button, false);

@@ -2,9 +2,10 @@
 // says when it opens, carries out the chosen one, reports and closes.
 #pragma once
 
-#include "Dialog.h"
+#include <optional>
 
-enum class Action;
+#include "Action.h"
+#include "Dialog.h"
 
 class CNetSetupDlg : public CDialog {
  public:
@@ -12,6 +13,9 @@ class CNetSetupDlg : public CDialog {
 
   // An action was carried out and its completion told.
   bool ActionCompleted() const { return m_actionCompleted; }
+  // The action clicked, if one was; and what became of each setting.
+  const std::optional<Action>& ActionTried() const { return m_actionTried; }
+  const Outcomes& GetOutcomes() const { return m_outcomes; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -28,4 +32,6 @@ class CNetSetupDlg : public CDialog {
 
   HICON m_hIcon;  // a shared resource icon: never destroyed
   bool m_actionCompleted = false;
+  std::optional<Action> m_actionTried;
+  Outcomes m_outcomes;
 };

@@ -20,8 +20,17 @@
 #define IDS_ABOUTBOX 101
 #define IDS_SET_DONE 102
 #define IDS_REMOVE_DONE 103
+// The command line's: its usage ("%1": the program's name), an argument not
+// understood ("%1"), and what /check finds: every setting in place, or one
+// that lacks a piece ("%1": the setting, "%2": the piece).
+#define IDS_USAGE 104
+#define IDS_BAD_ARGUMENT 105
+#define IDS_CHECK_IN_PLACE 106
+#define IDS_CHECK_MISSING 107
 
 // Application icon
 #define IDR_MAINFRAME 128
+// The event log's message file (RCDATA): a DLL of messages alone
+#define IDR_EVENT_MESSAGES 129
 
 #endif  // NETSETUP_RESOURCE_H

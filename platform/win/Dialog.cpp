@@ -75,10 +75,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  if (!RunReportingErrors(window, [&] { result = dialog->Dispatch(message, wParam, lParam); })) {
-    result = TRUE;  // the error was the handler's answer
-    if (CWinApp* app = AfxGetApp()) ++app->m_errorsReported;
-  }
+  // An error reported was the handler's answer.
+  if (!RunReportingErrors(window, [&] { result = dialog->Dispatch(message, wParam, lParam); })) result = TRUE;
   if (message == WM_NCDESTROY) {
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == dialog) app->m_pMainWnd = nullptr;
@@ -103,14 +101,24 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-int AfxMessageBox(UINT id, UINT type) {
+namespace {
+
+// `helpContext`: the topic F1 asks for while the box is up; 0: the owner's.
+int ShowMessageBox(const CString& text, UINT type, DWORD helpContext) {
   CWinApp* app = AfxGetApp();
   const HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
   if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) == MB_OK) type |= MB_ICONEXCLAMATION;
-  const CString text = LoadResourceString(id);
   if (app == nullptr) return MessageBoxA(owner, text, "", type);
-  const DWORD outerContext = std::exchange(app->m_dwPromptContext, kPromptHelpContextBase + id);
+  const DWORD outerContext = helpContext ? std::exchange(app->m_dwPromptContext, helpContext) : 0;
   const int result = MessageBoxA(owner, text, app->m_strAppName, type);
-  app->m_dwPromptContext = outerContext;
+  if (helpContext) app->m_dwPromptContext = outerContext;
   return result;
 }
+
+}  // namespace
+
+int AfxMessageBox(UINT id, UINT type) {
+  return ShowMessageBox(LoadResourceString(id), type, kPromptHelpContextBase + id);
+}
+
+int AfxMessageBox(const CString& text, UINT type) { return ShowMessageBox(text, type, 0); }

@@ -71,3 +71,5 @@ class CPaintDC {
 // The string `id` in a message box owned by the main window, captioned with
 // the application name; an OK box without an icon gets the exclamation mark.
 int AfxMessageBox(UINT id, UINT type = MB_OK);
+// The same with a text of its own.
+int AfxMessageBox(const CString& text, UINT type = MB_OK);

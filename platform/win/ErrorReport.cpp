@@ -1,6 +1,11 @@
 #include "ErrorReport.h"
 
+#include <new>
+
+#include "BusyException.h"
 #include "ErrorReportStrings.h"
+#include "FileException.h"
+#include "RegistryException.h"
 #include "WinApp.h"
 
 namespace {
@@ -15,26 +20,34 @@ CString ReplacePlaceholder(const CString& text, const char* mark, const CString&
   return CString(std::string(view.substr(0, at))) + value + CString(std::string(view.substr(at + 2)));
 }
 
-}  // namespace
-
-void ReportFileError(HWND owner, const CFileException& error) {
+CString FileErrorText(const CFileException& error) {
   const bool known = error.m_cause > CFileException::none && error.m_cause < IDS_FILE_ERROR_CAUSES;
   const int cause = known ? error.m_cause : CFileException::genericException;
-  const CString text = ReplacePlaceholder(LoadResourceString(IDS_FILE_ERROR_BASE + cause), "%1", error.m_strFileName);
-  MessageBoxA(owner, text, Caption(), MB_OK | MB_ICONSTOP);
+  return ReplacePlaceholder(LoadResourceString(IDS_FILE_ERROR_BASE + cause), "%1", error.m_strFileName);
 }
 
-void ReportRegistryError(HWND owner, const CRegistryException& error) {
-  CString text = LoadResourceString(IDS_REGISTRY_ERROR_BASE + error.m_cause);
-  if (error.m_cause == CRegistryException::restoreFailed) {
-    text = ReplacePlaceholder(text, "%1", error.m_strFileName);
-    text = ReplacePlaceholder(text, "%2", error.m_strValueName);
-  } else {
-    text = ReplacePlaceholder(text, "%1", error.m_strValueName);
+CString RegistryErrorText(const CRegistryException& error) {
+  const CString text = LoadResourceString(IDS_REGISTRY_ERROR_BASE + error.m_cause);
+  if (error.m_cause != CRegistryException::restoreFailed) return ReplacePlaceholder(text, "%1", error.m_strValueName);
+  return ReplacePlaceholder(ReplacePlaceholder(text, "%1", error.m_strFileName), "%2", error.m_strValueName);
+}
+
+}  // namespace
+
+ErrorReport DescribeError(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const CFileException& file) {
+    return {FileErrorText(file), MB_OK | MB_ICONSTOP};
+  } catch (const CRegistryException& registry) {
+    return {RegistryErrorText(registry), MB_OK | MB_ICONSTOP};
+  } catch (const CBusyException&) {
+    return {LoadResourceString(IDS_ANOTHER_RUN_BUSY), MB_OK | MB_ICONSTOP};
+  } catch (const std::bad_alloc&) {
+    return {LoadResourceString(IDS_OUT_OF_MEMORY), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL};
+  } catch (...) {
+    return {FileErrorText(CFileException(CFileException::genericException, 0, CString())), MB_OK | MB_ICONSTOP};
   }
-  MessageBoxA(owner, text, Caption(), MB_OK | MB_ICONSTOP);
 }
 
-void ReportOutOfMemory(HWND owner) {
-  MessageBoxA(owner, LoadResourceString(IDS_OUT_OF_MEMORY), Caption(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-}
+void ShowError(HWND owner, const ErrorReport& report) { MessageBoxA(owner, report.text, Caption(), report.style); }

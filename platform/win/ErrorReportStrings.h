@@ -13,5 +13,7 @@
 // value's name; restoring names the file whose replace failed as "%1" and
 // the value as "%2".
 #define IDS_REGISTRY_ERROR_BASE 61880
+// Another run of the tool holds the settings.
+#define IDS_ANOTHER_RUN_BUSY 61890
 
 #endif  // NETSETUP_ERROR_REPORT_STRINGS_H

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "CString.h"
 
 class CWnd;
@@ -30,11 +32,15 @@ class CWinApp {
   // While a message box of our own is up, F1 asks for this topic instead of
   // the dialog's; 0 at other times.
   DWORD m_dwPromptContext = 0;
-  int m_errorsReported = 0;  // errors that escaped a handler and were shown
+  int m_errorsReported = 0;        // errors that escaped a handler and were shown
+  std::exception_ptr m_lastError;  // the last of them
 };
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
+
+// Counts `error` as reported and keeps it as the application's last.
+void NoteReportedError(const std::exception_ptr& error);
 
 // The string resource `id`; empty if there is none.
 CString LoadResourceString(UINT id);

@@ -86,15 +86,18 @@ DWORD ErrorFromErrno(int error, const std::string& path) {
   }
 }
 
+// Writing access: all of the file, or only at its end.
+bool Writes(DWORD access) { return (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0; }
+
 // Windows refuses an open whose access another handle does not share, or
 // whose sharing does not allow another handle's access.
 bool ConflictsWithOpenHandles(const std::string& path, DWORD access, DWORD share) {
   for (const OpenFile* file : g_open) {
     if (file->path != path) continue;
     if ((access & GENERIC_READ) && !(file->share & FILE_SHARE_READ)) return true;
-    if ((access & GENERIC_WRITE) && !(file->share & FILE_SHARE_WRITE)) return true;
+    if (Writes(access) && !(file->share & FILE_SHARE_WRITE)) return true;
     if ((file->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
-    if ((file->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
+    if (Writes(file->access) && !(share & FILE_SHARE_WRITE)) return true;
   }
   return false;
 }
@@ -112,7 +115,8 @@ bool Held(const std::string& path) {
 }
 
 int OpenFlags(DWORD access, DWORD creation) {
-  int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  int flags = Writes(access) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  if ((access & FILE_APPEND_DATA) && !(access & GENERIC_WRITE)) flags |= O_APPEND;
   switch (creation) {
     case CREATE_ALWAYS: return flags | O_CREAT | O_TRUNC;
     case OPEN_ALWAYS: return flags | O_CREAT;
@@ -132,7 +136,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
   const std::string path = PosixPath(name);
   const bool existed = Exists(path);
   if (IsDirectory(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-  if (existed && (access & GENERIC_WRITE) && IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+  if (existed && Writes(access) && IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
   if (existed && ConflictsWithOpenHandles(path, access, share))
     return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
   const int fd = open(path.c_str(), OpenFlags(access, creation) | O_CLOEXEC, 0644);
@@ -160,7 +164,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
   if (written) *written = 0;
   if (fakewin::ShouldFail("WriteFile")) return FALSE;
   OpenFile* file = FromHandle(handle);
-  if (!file || !(file->access & GENERIC_WRITE)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+  if (!file || !Writes(file->access)) return Fail(file ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
   const auto* bytes = static_cast<const char*>(buffer);
   DWORD done = 0;
   while (done < toWrite) {

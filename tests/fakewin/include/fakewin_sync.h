@@ -14,5 +14,5 @@ typedef void* PSECURITY_DESCRIPTOR;
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, ULONG* size);
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
+                                                          ULONG* size);

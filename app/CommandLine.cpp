@@ -1,0 +1,96 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+
+#include "BusyException.h"
+#include "RegistryException.h"
+
+namespace {
+
+bool Is(const CString& name, const char* expected) { return name.CompareNoCase(expected) == 0; }
+
+// Takes one argument into `invocation`; false when it is not understood.
+bool Take(const CString& argument, Invocation& invocation) {
+  using Verb = Invocation::Verb;
+  if (argument.GetLength() < 2 || (argument.GetString()[0] != '/' && argument.GetString()[0] != '-')) return false;
+  const CString name = argument.Mid(1);
+  Verb verb = Verb::dialog;
+  if (Is(name, "set"))
+    verb = Verb::set;
+  else if (Is(name, "remove"))
+    verb = Verb::remove;
+  else if (Is(name, "check"))
+    verb = Verb::check;
+  else if (Is(name, "?"))
+    verb = Verb::usage;
+  if (verb != Verb::dialog) {
+    // The usage asked for wins over any verb; two verbs are not understood.
+    if (invocation.verb == Verb::usage || verb == Verb::usage)
+      verb = Verb::usage;
+    else if (invocation.verb != Verb::dialog && invocation.verb != verb)
+      return false;
+    invocation.verb = verb;
+    return true;
+  }
+  // Both limits given: both settings.
+  if (Is(name, "machine"))
+    invocation.scope = invocation.scope == Scope::user ? Scope::both : Scope::machine;
+  else if (Is(name, "user"))
+    invocation.scope = invocation.scope == Scope::machine ? Scope::both : Scope::user;
+  else if (Is(name, "quiet"))
+    invocation.quiet = true;
+  else if (Is(name.Left(4), "log:") && name.GetLength() > 4)
+    invocation.logPath = name.Mid(4);
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+Invocation ParseArguments(int argc, const char* const* argv) {
+  Invocation invocation;
+  for (int i = 1; i < argc; ++i) {
+    const CString argument(argv[i]);
+    if (!Take(argument, invocation)) {
+      invocation.badArgument = argument;
+      return invocation;
+    }
+  }
+  // /log alone keeps the dialog; the other options need a verb.
+  const bool dialogOptions = invocation.scope != Scope::both || invocation.quiet;
+  if (invocation.verb == Invocation::Verb::dialog && dialogOptions) invocation.badArgument = argv[1];
+  return invocation;
+}
+
+VerbResult RunVerb(const Invocation& invocation) {
+  VerbResult result;
+  const bool checking = invocation.verb == Invocation::Verb::check;
+  try {
+    if (checking) {
+      result.shortfalls = Check(invocation.scope);
+      const bool inPlace = std::all_of(result.shortfalls.begin(), result.shortfalls.end(),
+                                       [](const Shortfall& setting) { return setting.missing.empty(); });
+      result.status = inPlace ? kExitCompleted : kExitNothingChanged;
+    } else {
+      const Action action = invocation.verb == Invocation::Verb::set ? Action::set : Action::remove;
+      CarryOut(action, invocation.scope, &result.outcomes);
+    }
+  } catch (...) {
+    result.error = std::current_exception();
+    result.status = StatusOfFailure(result.error, checking);
+  }
+  return result;
+}
+
+ExitStatus StatusOfFailure(const std::exception_ptr& error, bool checking) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const CBusyException&) {
+    return kExitBusy;
+  } catch (const CRegistryException& registry) {
+    if (registry.m_cause == CRegistryException::serviceAccount) return kExitServiceAccount;
+  } catch (...) {
+  }
+  return checking ? kExitCannotTell : kExitFailed;
+}

@@ -1,0 +1,86 @@
+#include "CommandLineFace.h"
+
+#include "Console.h"
+#include "Dialog.h"
+#include "ErrorReport.h"
+#include "RunFacts.h"
+#include "WinApp.h"
+#include "resource.h"
+
+#include <string>
+#include <utility>
+
+namespace {
+
+// `text` with "%1" and "%2" replaced by `first` and `second`.
+CString Fill(UINT id, const CString& first, const CString& second = CString()) {
+  std::string text(LoadResourceString(id).View());
+  for (const auto& [mark, value] : {std::pair{"%1", &first}, std::pair{"%2", &second}})
+    if (const size_t at = text.find(mark); at != std::string::npos) text.replace(at, 2, value->View());
+  return CString(std::move(text));
+}
+
+CString Usage() { return Fill(IDS_USAGE, AfxGetApp()->m_strAppName); }
+
+const char* VerbName(Invocation::Verb verb) {
+  switch (verb) {
+    case Invocation::Verb::set: return "set";
+    case Invocation::Verb::remove: return "remove";
+    case Invocation::Verb::check: return "check";
+    default: return "usage";
+  }
+}
+
+// Every setting in place on standard output; else each missing piece, a
+// line each, on standard error.
+CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
+  CString missing;
+  for (const Shortfall& setting : settings)
+    for (const CString& piece : setting.missing) {
+      const CString line = Fill(IDS_CHECK_MISSING, setting.target, piece);
+      PrintError(line);
+      missing += (missing.IsEmpty() ? "" : "\r\n") + line;
+    }
+  const CString told = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
+  if (missing.IsEmpty()) PrintOut(told);
+  if (boxes) AfxMessageBox(told);
+  return told;
+}
+
+}  // namespace
+
+void RunCommandLine(const Invocation& invocation, RunRecord& record) {
+  record.verb = VerbName(invocation.verb);
+  const bool boxes = !invocation.quiet && OnInteractiveStation();
+  if (invocation.verb == Invocation::Verb::usage) {
+    record.status = kExitCompleted;
+    if (!PrintOut(Usage()) && boxes) AfxMessageBox(Usage(), MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  VerbResult result = RunVerb(invocation);
+  record.status = result.status;
+  record.outcomes = std::move(result.outcomes);
+  record.shortfalls = std::move(result.shortfalls);
+  record.error = result.error;
+  if (result.error) {
+    const ErrorReport report = DescribeError(result.error);
+    PrintError(report.text);
+    if (boxes) ShowError(nullptr, report);
+    record.told = report.text;
+  } else if (invocation.verb == Invocation::Verb::check) {
+    record.told = TellCheck(record.shortfalls, boxes);
+  } else {
+    const UINT done = invocation.verb == Invocation::Verb::set ? IDS_SET_DONE : IDS_REMOVE_DONE;
+    record.told = LoadResourceString(done);
+    PrintOut(record.told);
+    if (boxes) AfxMessageBox(done);
+  }
+}
+
+void TellBadArgument(const CString& argument, RunRecord& record) {
+  record.verb = argument;
+  record.status = kExitUsage;
+  record.told = Fill(IDS_BAD_ARGUMENT, argument);
+  PrintError(record.told);
+  PrintError(Usage());
+}
