@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AsciiCase.h"
+#include "BusyException.h"
 #include "ProxyExceptionList.h"
 #include "hosts/HostsFixture.h"
 
@@ -37,6 +38,8 @@ struct Case {
   Action action;
   State before;
   State after;
+  Scope scope = Scope::both;
+  bool offered = true;  // the dialog offers the action in the state before
 };
 
 // The user's hosts file and ProxyOverride, both put back after each test.
@@ -52,10 +55,27 @@ class ActionTest : public HostsFileTest {
     const std::string managed = ManagedLines();
     const State ordinary = Settings(kOrdinaryHosts, kUsersList);
     const State set = Settings(kOrdinaryHosts + managed, kJoined + ";" + kUsersList);
+    // Three managed lines deleted by hand, the wildcard still in the list:
+    // Set puts them back at the end.
+    std::string gaps = managed;
+    std::string putBack;
+    for (const int row : {0, 16, 30}) {
+      gaps.erase(gaps.find(ManagedLine(row)), ManagedLine(row).size());
+      putBack += ManagedLine(row);
+    }
     return {
         {"Set", Action::set, ordinary, set},
         {"Remove settings", Action::remove, set, ordinary},
         {"Set on a new machine", Action::set, Settings(std::nullopt, std::nullopt), Settings(managed, kJoined + ";")},
+        {"Set again", Action::set, set, set, Scope::both, false},
+        {"Set with three hosts missing", Action::set, Settings(kOrdinaryHosts + gaps, kJoined + ";"),
+         Settings(kOrdinaryHosts + gaps + putBack, kJoined + ";"), Scope::both, false},
+        {"Set, hosts file alone", Action::set, ordinary, Settings(kOrdinaryHosts + managed, kUsersList),
+         Scope::machine},
+        {"Set, proxy list alone", Action::set, ordinary, Settings(kOrdinaryHosts, kJoined + ";" + kUsersList),
+         Scope::user},
+        {"Remove settings, hosts file alone", Action::remove, set, Settings(kOrdinaryHosts, kJoined + ";" + kUsersList),
+         Scope::machine, false},
     };
   }
 
@@ -69,29 +89,39 @@ class ActionTest : public HostsFileTest {
   State Now() const { return {HostsIfAny(), Value(kProxyKey, kProxyName, true)}; }
 };
 
-// Runs the action; true when it told of a failure. A failure names the hosts
-// file or the registry value.
-bool FailureTold(Action action, const CString& hostsPath) {
+// Runs the case's action; true when it told of a failure. A failure names
+// the hosts file or the registry value, and no setting is then said to have
+// changed, unless it could not be put back.
+bool FailureTold(const Case& c, const CString& hostsPath) {
+  Outcomes outcomes;
   try {
-    CarryOut(action);
+    CarryOut(c.action, c.scope, &outcomes);
+    return false;
   } catch (const CFileException& error) {
     EXPECT_EQ(error.m_strFileName, hostsPath);
-    return true;
   } catch (const CRegistryException& error) {
     EXPECT_EQ(error.m_strValueName, kValueName);
-    return true;
   }
-  return false;
+  for (const Outcome& outcome : outcomes) EXPECT_NE(outcome.state, Outcome::changed) << outcome.target;
+  return true;
 }
 
-TEST_F(ActionTest, EachActionCarriesBothSettingsThroughAndSetThenRemoveGivesThemBack) {
+TEST_F(ActionTest, EachActionCarriesItsSettingsThroughAndTellsWhichChanged) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     Put(c.before);
-    EXPECT_EQ(OfferedAction(), c.action);
-    CarryOut(c.action);
+    if (c.offered) EXPECT_EQ(OfferedAction(), c.action);
+    Outcomes outcomes;
+    CarryOut(c.action, c.scope, &outcomes);
     EXPECT_EQ(Now(), c.after);
     EXPECT_TRUE(NewFiles().empty());
+    std::vector<std::pair<CString, Outcome::State>> told;
+    for (const Outcome& outcome : outcomes) told.emplace_back(outcome.target, outcome.state);
+    const auto changed = [](bool differ) { return differ ? Outcome::changed : Outcome::unchanged; };
+    std::vector<std::pair<CString, Outcome::State>> expected;
+    if (c.scope != Scope::user) expected.emplace_back(m_path, changed(c.before.hosts != c.after.hosts));
+    if (c.scope != Scope::machine) expected.emplace_back(kValueName, changed(c.before.proxy != c.after.proxy));
+    EXPECT_EQ(told, expected);
   }
 }
 
@@ -147,13 +177,13 @@ TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
 TEST_F(ActionTest, AHostsFileHeldByAnotherChangesNeitherSetting) {
   for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
     for (const Case& c : Cases()) {
-      if (!c.before.hosts) continue;
+      if (!c.before.hosts || c.before.hosts == c.after.hosts) continue;
       SCOPED_TRACE(std::string(c.name) + ", sharing " + std::to_string(share));
       Put(c.before);
       UniqueFile holder(
           CreateFileA(m_path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
       ASSERT_TRUE(holder.valid());
-      EXPECT_TRUE(FailureTold(c.action, m_path));
+      EXPECT_TRUE(FailureTold(c, m_path));
       holder.reset();
       EXPECT_EQ(Now(), c.before);
       EXPECT_TRUE(NewFiles().empty());
@@ -161,7 +191,63 @@ TEST_F(ActionTest, AHostsFileHeldByAnotherChangesNeitherSetting) {
   }
 }
 
+// What the check finds, by the rules Set decides by; it changes nothing, and
+// a hosts file it refuses cannot be told.
+TEST_F(ActionTest, TheCheckNamesWhatSetWouldAdd) {
+  const std::string managed = ManagedLines();
+  std::vector<CString> allHosts;
+  for (const ManagedHost& row : kManagedHosts) allHosts.emplace_back(row.hostName);
+  std::vector<CString> allExceptions(kProxyExceptions.begin(), kProxyExceptions.end());
+  const struct {
+    const char* name;
+    State state;
+    std::vector<CString> hostsLack;
+    std::vector<CString> proxyLacks;
+  } cases[] = {
+      {"nothing set", Settings(kOrdinaryHosts, kUsersList), allHosts, allExceptions},
+      {"no hosts file, no list", Settings(std::nullopt, std::nullopt), allHosts, allExceptions},
+      {"all set", Settings(kOrdinaryHosts + managed, kJoined + ";"), {}, {}},
+      {"a line commented out, the wildcard in capitals",
+       Settings("#" + managed, Upper(kProxyWildcard) + ";" + kUsersList),
+       {},
+       {}},
+      {"two lines gone, the host names without the wildcard",
+       Settings(managed.substr(ManagedLine(0).size() + ManagedLine(1).size()), kJoined.substr(kJoined.find(';') + 1)),
+       {kManagedHosts[0].hostName, kManagedHosts[1].hostName},
+       {kProxyWildcard}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put(c.state);
+    const std::vector<Shortfall> found = ::Check(Scope::both);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].target, m_path);
+    EXPECT_EQ(found[0].missing, c.hostsLack);
+    EXPECT_EQ(found[1].target, kValueName);
+    EXPECT_EQ(found[1].missing, c.proxyLacks);
+    EXPECT_EQ(Now(), c.state);
+    EXPECT_EQ(::Check(Scope::machine).size(), 1u);
+  }
+  Put(Settings(std::string("\xFF\xFE#\0 \0h\0o\0s\0t\0s\0", 16), kUsersList));
+  EXPECT_THROW(::Check(Scope::both), CFileException);
+  EXPECT_EQ(::Check(Scope::user).size(), 1u) << "the proxy list alone can still be told";
+}
+
 #ifndef _WIN32
+// Another run holding the settings: a short wait, then busy, nothing
+// changed; one that ended without letting go leaves the lock to this run.
+TEST_F(ActionTest, AnotherRunHoldingTheSettingsIsWaitedForThenTold) {
+  const Case c = Cases()[0];
+  Put(c.before);
+  fakewin::HoldMutexes(WAIT_TIMEOUT);
+  EXPECT_THROW(CarryOut(c.action), CBusyException);
+  EXPECT_EQ(Now(), c.before);
+  fakewin::HoldMutexes(WAIT_ABANDONED);
+  CarryOut(c.action);
+  EXPECT_EQ(Now(), c.after);
+  EXPECT_EQ(fakewin::OwnedMutexCount(), 0);
+}
+
 TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {
   const Case c = Cases()[0];
   Put(c.before);
@@ -205,12 +291,13 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
         SCOPED_TRACE(std::string(c.name) + ", error " + std::to_string(error) + " at call " + std::to_string(nth));
         Put(c.before);
         fakewin::InjectFailure(nullptr, nth, error);
-        const bool failureTold = FailureTold(c.action, m_path);
+        const bool failureTold = FailureTold(c, m_path);
         const bool failed = fakewin::CountedCalls() >= nth;
         fakewin::ClearFailure();
         const State now = Now();
         EXPECT_TRUE(now == c.before || now == c.after) << ::testing::PrintToString(now);
-        EXPECT_EQ(failureTold, now == c.before);
+        if (c.before != c.after) EXPECT_EQ(failureTold, now == c.before);
+        EXPECT_EQ(fakewin::OwnedMutexCount(), 0) << "the lock was kept";
         // Beside the hosts file, only the old file's copy may stay, when
         // deleting it was what failed.
         for (const std::string& name : NewFiles()) {

@@ -72,6 +72,10 @@ class HostsFileTest : public MachineTest {
     return lines;
   }
 
+  static std::string ManagedLine(int row) {
+    return ManagedLines(row).substr(0, ManagedLines(row).size() - ManagedLines(row + 1).size());
+  }
+
   static std::string Row(int row) {
     return std::string(kManagedHosts[row].address) + " " + kManagedHosts[row].hostName;
   }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "AsciiCase.h"
+#include "DesktopUser.h"
 #include "ManagedHosts.h"
 #include "RegistryFixture.h"
 
@@ -185,7 +186,9 @@ TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
 }
 
 // An administrator elevating the tool on a standard user's desktop: the
-// list read, written and named is that user's, in their hive.
+// list read, written and named is that user's, in their hive. A service
+// account with nobody at the desktop (a deployment agent): refused, as its
+// own list is read by no user's browser.
 TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
   const std::string other = "S-1-5-21-1001";
   const CRegStringValue own(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
@@ -195,14 +198,22 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     bool othersHive;      // the list is the other user's
     bool hiveLoaded;
     bool shellTokenOpen = true;  // else the session tells the user
+    const char* process = "S-1-5-21-500";
   } cases[] = {
-      {"S-1-5-21-500", false, true},        {nullptr, false, true},
-      {"S-1-5-21-1001", true, true},        {"S-1-5-21-1001", true, false},
-      {"S-1-5-21-1001", true, true, false}, {"S-1-5-21-500", false, true, false},
+      {"S-1-5-21-500", false, true},
+      {nullptr, false, true},
+      {"S-1-5-21-1001", true, true},
+      {"S-1-5-21-1001", true, false},
+      {"S-1-5-21-1001", true, true, false},
+      {"S-1-5-21-500", false, true, false},
+      {"S-1-5-21-1001", true, true, true, "S-1-5-18"},
+      {nullptr, false, true, true, "S-1-5-18"},
+      {nullptr, false, true, true, "S-1-5-19"},
+      {nullptr, false, true, true, "S-1-5-20"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.desktop ? c.desktop : "no desktop") + (c.hiveLoaded ? "" : ", hive not loaded") +
-                 (c.shellTokenOpen ? "" : ", by the session"));
+    SCOPED_TRACE(std::string(c.process) + " at " + (c.desktop ? c.desktop : "no desktop") +
+                 (c.hiveLoaded ? "" : ", hive not loaded") + (c.shellTokenOpen ? "" : ", by the session"));
     RegDeleteTreeA(HKEY_USERS, other.c_str());
     if (c.hiveLoaded) {
       HKEY key = nullptr;
@@ -211,7 +222,18 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
       RegCloseKey(key);
     }
     SetOverride("a.test");
-    fakewin::SetUsers("S-1-5-21-500", c.desktop, c.shellTokenOpen);
+    fakewin::SetUsers(c.process, c.desktop, c.shellTokenOpen);
+    if (!c.desktop && IsServiceAccount(c.process)) {
+      try {
+        Set();
+        ADD_FAILURE() << "a service account's own list changed";
+      } catch (const CRegistryException& error) {
+        EXPECT_EQ(error.m_cause, CRegistryException::serviceAccount);
+        EXPECT_EQ(error.m_strValueName, "HKEY_USERS\\" + CString(c.process) + "\\" + PROXY_OVERRIDE_PATH);
+      }
+      EXPECT_EQ(Override(), Sz("a.test"));
+      continue;
+    }
     const CRegStringValue& target = c.othersHive ? others : own;
     EXPECT_EQ(ProxyOverride().GetName(), target.GetName());
     if (!c.hiveLoaded) {

@@ -1,0 +1,100 @@
+#include "CommandLine.h"
+
+#include <vector>
+
+#include "hosts/HostsFixture.h"
+
+namespace {
+
+using Verb = Invocation::Verb;
+
+Invocation Parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "tool.exe");
+  return ParseArguments(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
+  const struct {
+    std::vector<const char*> arguments;
+    Verb verb;
+    Scope scope;
+    bool quiet;
+    const char* log;
+  } cases[] = {
+      {{}, Verb::dialog, Scope::both, false, ""},
+      {{"/set"}, Verb::set, Scope::both, false, ""},
+      {{"-REMOVE", "/Quiet"}, Verb::remove, Scope::both, true, ""},
+      {{"/machine", "-check"}, Verb::check, Scope::machine, false, ""},
+      {{"/check", "/user", "/MACHINE"}, Verb::check, Scope::both, false, ""},
+      {{"/set", "/set", "/Log:C:\\logs\\a b.log"}, Verb::set, Scope::both, false, "C:\\logs\\a b.log"},
+      {{"/log:x.log"}, Verb::dialog, Scope::both, false, "x.log"},
+      {{"/set", "-?"}, Verb::usage, Scope::both, false, ""},
+  };
+  for (const auto& c : cases) {
+    const Invocation invocation = Parse(c.arguments);
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    EXPECT_EQ(invocation.badArgument, "");
+    EXPECT_EQ(invocation.verb, c.verb);
+    EXPECT_EQ(invocation.scope, c.scope);
+    EXPECT_EQ(invocation.quiet, c.quiet);
+    EXPECT_EQ(invocation.logPath, c.log);
+  }
+}
+
+TEST(CommandLineTest, TheFirstArgumentNotUnderstoodIsNamed) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* named;
+  } cases[] = {
+      {{"/set", "/remove"}, "/remove"},
+      {{"/quiet"}, "/quiet"},
+      {{"/user", "/log:x"}, "/user"},
+      {{"/set", "/bogus", "/x"}, "/bogus"},
+      {{"set"}, "set"},
+      {{"/log:"}, "/log:"},
+      {{"/"}, "/"},
+      {{"/set:"}, "/set:"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.arguments).badArgument, c.named) << c.named;
+}
+
+#ifndef _WIN32
+// The status of each verb, by what it finds; a refusal changes nothing.
+class VerbTest : public HostsFileTest {};
+
+TEST_F(VerbTest, EachConditionEndsWithItsOwnStatus) {
+  const std::string set = ManagedLines();
+  const struct {
+    const char* name;
+    std::vector<const char*> arguments;
+    std::optional<std::string> hosts;
+    const char* processUser = fakewin::kUserSid;
+    DWORD lock = WAIT_OBJECT_0;
+    ExitStatus status = kExitCompleted;
+  } cases[] = {
+      {"set", {"/set"}, ""},
+      {"check, not set", {"/check", "/machine"}, "", fakewin::kUserSid, WAIT_OBJECT_0, kExitNothingChanged},
+      {"check, set", {"/check", "/machine"}, set},
+      {"check, UTF-16", {"/check"}, std::string("\xFF\xFE#\0", 4), fakewin::kUserSid, WAIT_OBJECT_0, kExitCannotTell},
+      {"set, busy", {"/set"}, "", fakewin::kUserSid, WAIT_TIMEOUT, kExitBusy},
+      {"set as SYSTEM", {"/set"}, "", "S-1-5-18", WAIT_OBJECT_0, kExitServiceAccount},
+      {"check as SYSTEM", {"/check"}, set, "S-1-5-18", WAIT_OBJECT_0, kExitServiceAccount},
+      {"set the hosts file as SYSTEM", {"/set", "/machine"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteHosts(*c.hosts);
+    fakewin::SetUsers(c.processUser, nullptr);
+    fakewin::HoldMutexes(c.lock);
+    const VerbResult result = RunVerb(Parse(c.arguments));
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.error != nullptr, c.status != kExitCompleted && c.status != kExitNothingChanged);
+    if (result.error) {
+      EXPECT_EQ(Hosts(), *c.hosts);
+    }
+    fakewin::HoldMutexes(WAIT_OBJECT_0);
+  }
+}
+#endif
+
+}  // namespace
