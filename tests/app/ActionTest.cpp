@@ -110,7 +110,9 @@ TEST_F(ActionTest, EachActionCarriesItsSettingsThroughAndTellsWhichChanged) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     Put(c.before);
-    if (c.offered) EXPECT_EQ(OfferedAction(), c.action);
+    if (c.offered) {
+      EXPECT_EQ(OfferedAction(), c.action);
+    }
     Outcomes outcomes;
     CarryOut(c.action, c.scope, &outcomes);
     EXPECT_EQ(Now(), c.after);

@@ -24,6 +24,12 @@
 //   helpwatch       stand in for the help viewer from now on
 //   help?           wait for help requests; "help COMMAND CONTEXT FILE" for each
 //   joined          "joined TEXT": the proxy exceptions the tool puts in front
+//   managed         "managed ADDRESS NAME" for each managed host, in order
+//   msgbox          wait for a message box of the tool's own, without owner;
+//                   "box CAPTION|TEXT|RECT", then press its OK
+//   station:CMDLINE run CMDLINE in a window station nobody sees; "exit STATUS"
+//   eventtext:ID    the text Event Viewer shows for event ID of the tool's
+//                   source, with "probe line" as its one string: "eventtext TEXT"
 #include <windows.h>
 
 #include <cstdio>
@@ -239,6 +245,78 @@ HANDLE OpenHosts(DWORD access, DWORD share, DWORD creation) {
   return file;
 }
 
+// A message box of the command line's: no owner, the dialog class.
+HWND FindUnownedBox() {
+  struct Search {
+    HWND found;
+  } search{nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (GetWindow(window, GW_OWNER) || !IsWindowVisible(window) || std::wstring(name) != L"#32770") return TRUE;
+        reinterpret_cast<Search*>(data)->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void MessageBoxOfItsOwn() {
+  if (!WaitFor([] { return (g_box = FindUnownedBox()) != nullptr; })) Fail("no message box");
+  Sleep(300);
+  const HWND text = GetDlgItem(g_box, 0xFFFF);
+  std::printf("box %s|%s|", Utf8(TextOf(g_box)).c_str(), text ? Utf8(TextOf(text)).c_str() : "");
+  PrintRect("", g_box);
+  PostMessageW(g_box, WM_COMMAND, IDOK, 0);
+}
+
+// As a service or a deployment agent starts it: in a window station of its
+// own, which no user sees.
+void RunUnseen(const std::string& commandLine) {
+  const HWINSTA own = GetProcessWindowStation();
+  const HWINSTA unseen = CreateWindowStationW(L"e2e-unseen", 0, GENERIC_ALL, nullptr);
+  if (unseen == nullptr || !SetProcessWindowStation(unseen)) Fail("window station");
+  const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  SetProcessWindowStation(own);
+  if (desktop == nullptr) Fail("desktop");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.lpDesktop = const_cast<char*>("e2e-unseen\\Default");
+  PROCESS_INFORMATION process{};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    Fail("start");
+  if (WaitForSingleObject(process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) Fail("still running");
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  std::printf("exit %lu\n", static_cast<unsigned long>(status));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+void EventText(DWORD id) {
+  HKEY key = nullptr;
+  char file[MAX_PATH] = {};
+  DWORD size = sizeof file;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\OrvaneSetup", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS ||
+      RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr, reinterpret_cast<BYTE*>(file), &size) !=
+          ERROR_SUCCESS)
+    Fail("no event source");
+  RegCloseKey(key);
+  const HMODULE messages = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (messages == nullptr) Fail("no message file");
+  DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>("probe line")};
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                     messages, id, 0, reinterpret_cast<char*>(&text), 0, reinterpret_cast<va_list*>(strings));
+  std::printf("eventtext %s\n", length ? text : "<none>");
+  if (text) LocalFree(text);
+  FreeLibrary(messages);
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -299,6 +377,14 @@ void Run(const std::string& command) {
     HelpWatch();
   } else if (command == "help?") {
     HelpRequests();
+  } else if (command == "managed") {
+    for (const ManagedHost& row : kManagedHosts) std::printf("managed %s %s\n", row.address, row.hostName);
+  } else if (command == "msgbox") {
+    MessageBoxOfItsOwn();
+  } else if (command.rfind("station:", 0) == 0) {
+    RunUnseen(argument());
+  } else if (command.rfind("eventtext:", 0) == 0) {
+    EventText(std::strtoul(argument().c_str(), nullptr, 10));
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

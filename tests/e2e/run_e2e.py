@@ -5,6 +5,7 @@ its real window by driver.exe. Prints one line per test and a closing
 import argparse
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -17,8 +18,14 @@ HOSTS_WINDOWS_PATH = "C:\\windows\\system32\\drivers\\etc\\Hosts"
 ORIGINAL_HOSTS = b"# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n"
 SCREEN = "1024x768"
 # The process's exit status: an action done, closed without one, an error told.
-EXIT_COMPLETED, EXIT_CLOSED, EXIT_FAILED = 0, 1, 2
+EXIT_COMPLETED, EXIT_NOTHING_CHANGED, EXIT_FAILED = 0, 1, 2
 HELP_CONTEXT = 1  # the help viewer's command for a topic by number
+# The command line's own conditions.
+EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_BUSY = 3, 4, 5, 6, 1618
+CHECK_IN_PLACE = "設定済みです。"
+LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
+# Wine traces each dialog template it builds, message boxes' too.
+DIALOG_TRACE = "DIALOG_ParseTemplate32"
 
 
 class Session:
@@ -86,6 +93,31 @@ class Session:
         """ProxyOverride exactly as the registry holds it."""
         return self.drive("proxyraw?")[0]
 
+    def command(self, *arguments, exe=None, box=False):
+        """The tool started by a batch file, as a deployment system starts
+        it: its exit status as cmd reads it (all of it: bash's $? keeps only
+        the low 8 bits), its standard output and error, the message box it
+        showed when `box` (then answered), and whether wine built a dialog."""
+        windows_exe = "Z:" + os.path.abspath(exe or self.args.exe).replace("/", "\\")
+        drive_c = os.path.join(self.prefix, "drive_c")
+        batch = (f'@echo off\r\n"{windows_exe}" {" ".join(arguments)} >C:\\e2e-out.txt 2>C:\\e2e-err.txt\r\n'
+                 "echo status=%ERRORLEVEL%\r\n")
+        with open(os.path.join(drive_c, "e2e.bat"), "wb") as f:
+            f.write(batch.encode("cp932"))
+        run = subprocess.Popen([self.args.wine_run, self.prefix, "cmd", "/c", "C:\\e2e.bat"],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               env=dict(os.environ, WINEDEBUG="+dialog"))
+        shown = self.drive("msgbox")[0][len("box "):].split("|")[1] if box else None
+        trace = run.communicate(timeout=120)[0].decode("utf-8", "replace")
+        found = re.search(r"status=(\d+)", trace)
+        expect(found is not None, f"no status: {trace[-300:]}")
+        read = lambda name: open(os.path.join(drive_c, name), "rb").read().decode("cp932")
+        return int(found.group(1)), read("e2e-out.txt"), read("e2e-err.txt"), shown, DIALOG_TRACE in trace
+
+    def log_lines(self):
+        path = os.path.join(self.prefix, LOG)
+        return open(path, "rb").read().decode("cp932").splitlines() if os.path.exists(path) else []
+
 
 def rect_of(line):
     return tuple(int(v) for v in line.split()[-4:])
@@ -136,7 +168,7 @@ def test_closing_changes_nothing(s):
     for way in ("click:2", "key:27", "key:13", "syscommand:F060"):
         s.drive("proxy=intranet.test;<local>")
         s.set_hosts(ORIGINAL_HOSTS)
-        with s.running(EXIT_CLOSED):
+        with s.running(EXIT_NOTHING_CHANGED):
             s.drive("wait", way, "gone")
         expect(s.hosts() == ORIGINAL_HOSTS, f"{way}: hosts unchanged")
         expect(s.proxy() == "intranet.test;<local>", f"{way}: proxy unchanged")
@@ -144,7 +176,7 @@ def test_closing_changes_nothing(s):
 
 def test_about_box_from_system_commands(s):
     s.drive(f"proxy=a.test;{s.joined.split(';')[0].upper()}")
-    with s.running(EXIT_CLOSED):
+    with s.running(EXIT_NOTHING_CHANGED):
         lines = s.drive("wait", "state", "syscommand:10", "box")
         expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
         expect(lines[1].startswith("box " + ABOUT_CAPTION + "|"), lines[1])
@@ -246,6 +278,127 @@ def test_linked_hosts_is_updated_where_it_leads(s):
         s.set_hosts(ORIGINAL_HOSTS)
 
 
+def managed_lines(s, rows=None):
+    lines = [line.split()[1:] for line in s.drive("managed")]
+    return b"".join(f"{a}\t\t{n}\r\n".encode() for i, (a, n) in enumerate(lines) if rows is None or i in rows)
+
+
+def test_command_line(s):
+    """(arguments, starting state) -> (status, hosts, ProxyOverride, output)."""
+    managed = managed_lines(s)
+    gaps = managed_lines(s, set(range(31)) - {0, 16, 30})
+    first = managed.split(b"\r\n")[0]
+    commented = b"#" + first.replace(b"\t\t", b" ") + b"\r\n" + managed_lines(s, set(range(1, 31)))
+    users = "intranet.test;<local>"
+    joined = s.joined + ";" + users
+    names = [line.split()[2] for line in s.drive("managed")]
+    ordinary, full = (ORIGINAL_HOSTS, users), (ORIGINAL_HOSTS + managed, joined)
+    # arguments, before, after (None: as before), status, standard output, error; a box's text when not quiet
+    rows = [
+        (["/check", "/quiet"], ordinary, None, EXIT_NOTHING_CHANGED, "", 31 + 7, None),
+        (["/set", "/quiet"], ordinary, full, EXIT_COMPLETED, SET_DONE, 0, None),
+        (["/set", "/quiet"], full, None, EXIT_COMPLETED, SET_DONE, 0, None),
+        (["/check", "/quiet"], full, None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, None),
+        (["/check", "/quiet"], (ORIGINAL_HOSTS + gaps, joined), None, EXIT_NOTHING_CHANGED, "", 3, None),
+        (["/set", "/quiet"], (ORIGINAL_HOSTS + gaps, joined),
+         (ORIGINAL_HOSTS + gaps + managed_lines(s, {0, 16, 30}), joined), EXIT_COMPLETED, SET_DONE, 0, None),
+        (["/check", "/quiet"], (ORIGINAL_HOSTS + commented, joined), None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, None),
+        (["/set", "/quiet"], (ORIGINAL_HOSTS + commented, joined), None, EXIT_COMPLETED, SET_DONE, 0, None),
+        (["/remove", "/quiet", "/machine"], full, (ORIGINAL_HOSTS, joined), EXIT_COMPLETED, REMOVE_DONE, 0, None),
+        (["-SET", "-User", "-Quiet"], ordinary, (ORIGINAL_HOSTS, joined), EXIT_COMPLETED, SET_DONE, 0, None),
+        (["/check", "/quiet", "/user"], ordinary, None, EXIT_NOTHING_CHANGED, "", 7, None),
+        (["/remove", "/quiet"], full, ordinary, EXIT_COMPLETED, REMOVE_DONE, 0, None),
+        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 15, None),
+        (["/?"], ordinary, None, EXIT_COMPLETED, "使い方: ", 0, None),
+        (["/set"], ordinary, full, EXIT_COMPLETED, SET_DONE, 0, SET_DONE),
+        (["/check"], full, None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, CHECK_IN_PLACE),
+        (["/remove"], full, ordinary, EXIT_COMPLETED, REMOVE_DONE, 0, REMOVE_DONE),
+    ]
+    for arguments, before, after, status, out, errors, box in rows:
+        what = " ".join(arguments) + f" on {len(before[0])} bytes of hosts, {before[1]!r}"
+        after = after or before
+        s.set_hosts(before[0])
+        s.drive("proxy=" + before[1])
+        got, stdout, stderr, shown, dialog = s.command(*arguments, box=box is not None)
+        expect(got == status, f"{what}: status {got}, not {status}")
+        expect(s.hosts() == after[0], f"{what}: hosts {s.hosts()!r}")
+        expect(s.proxy() == after[1], f"{what}: proxy {s.proxy()!r}")
+        expect(stdout.startswith(out) and (out or not stdout), f"{what}: output {stdout!r}")
+        expect(len(stderr.splitlines()) == errors, f"{what}: errors {stderr!r}")
+        expect(shown == box and dialog == (box is not None), f"{what}: box {shown!r}, dialog built {dialog}")
+    # What /check names: the three host names gone, then each exception.
+    s.set_hosts(ORIGINAL_HOSTS + gaps)
+    s.drive("proxy=" + joined)
+    stderr = s.command("/check", "/quiet")[2]
+    expect([l.split(" に ")[1].split(" ")[0] for l in stderr.splitlines()] == [names[0], names[16], names[30]], stderr)
+
+
+def test_refusals_on_the_command_line(s):
+    """A read-only hosts file under /quiet: the error status, no window,
+    both settings as before, the log line names the file and the error; the
+    same without /quiet in the dialog's box."""
+    s.drive("proxy=intranet.test;<local>")
+    s.set_hosts(ORIGINAL_HOSTS)
+    proxy = s.proxy_raw()
+    s.drive("attrs=1")
+    try:
+        status, stdout, stderr, _, dialog = s.command("/set", "/quiet")
+        expect(status == EXIT_FAILED and not dialog and stdout == "", f"status {status}, dialog {dialog}")
+        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + " へのｱｸｾｽが拒否されました。", stderr)
+        line = s.log_lines()[-1]
+        expect(f"target={HOSTS_WINDOWS_PATH}: failed".lower() in line.lower() and "\terror=5\tstatus=2\t" in line, line)
+        status, _, _, shown, _ = s.command("/set", box=True)
+        expect(status == EXIT_FAILED and shown == stderr.strip(), f"{status}: {shown!r}")
+    finally:
+        s.drive("attrs=80")
+    expect(s.hosts() == ORIGINAL_HOSTS and s.proxy_raw() == proxy, "both as before")
+
+
+def test_no_desktop(s):
+    """Started by a service in a window station nobody sees: the dialog ends
+    at once, told by its status and the log; a verb without /quiet shows no
+    box there either."""
+    s.drive("proxy=intranet.test;<local>")
+    s.set_hosts(ORIGINAL_HOSTS)
+    exe = '"Z:' + os.path.abspath(s.args.exe).replace("/", "\\") + '"'
+    # The tool's own output comes through the driver's: its status is the last line.
+    expect(s.drive("station:" + exe)[-1] == f"exit {EXIT_NO_DESKTOP}", "dialog unseen")
+    line = s.log_lines()[-1]
+    expect("\tverb=dialog\t" in line and f"\tstatus={EXIT_NO_DESKTOP}" in line, line)
+    expect(s.drive("station:" + exe + " /check")[-1] == f"exit {EXIT_NOTHING_CHANGED}", "check unseen")
+    expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == "intranet.test;<local>", "nothing changed")
+
+
+def test_log_and_events(s):
+    """Every run leaves one line, in the usual log or the one named; the
+    Application log gets it too, and its text still reads once the
+    executable is gone."""
+    s.drive("proxy=intranet.test;<local>")
+    s.set_hosts(ORIGINAL_HOSTS)
+    before = len(s.log_lines())
+    with s.running(EXIT_NOTHING_CHANGED):
+        s.drive("wait", "click:2", "gone")
+    s.command("/check", "/quiet", "/machine")
+    lines = s.log_lines()[before:]
+    expect(len(lines) == 2, lines)
+    fields = [dict(f.split("=", 1) for f in line.split("\t")[1:]) for line in lines]
+    expect(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d", lines[0].split("\t")[0]), lines[0])
+    expect(all(f["version"] == "3.2.0.0" and f["arch"] == "x64" and f["account"] for f in fields), fields)
+    expect([(f["verb"], f["scope"], f["status"]) for f in fields] == [("dialog", "both", "1"), ("check", "machine", "1")],
+           fields)
+    expect(fields[1]["target"].lower().startswith(HOSTS_WINDOWS_PATH.lower() + ": lacks "), fields[1])
+    # Another file by /log, from a copy of the executable that is then deleted.
+    copy = os.path.join(s.prefix, "drive_c", "copy.exe")
+    shutil.copyfile(s.args.exe, copy)
+    named = os.path.join(s.prefix, "drive_c", "named.log")
+    s.command("/set", "/quiet", "/log:C:\\named.log", exe=copy)
+    os.remove(copy)
+    expect(len(s.log_lines()) == before + 2, "not in the usual log")
+    line = open(named, "rb").read().decode("cp932")
+    expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\t" in line and "\tstatus=0\t" in line, line)
+    expect(s.drive("eventtext:1000", "eventtext:2618") == ["eventtext probe line"] * 2, "event texts")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -263,6 +416,7 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("exe", "driver", "prefix", "wine-run", "shots"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--only", help="run only the tests whose names hold this text")
     args = parser.parse_args()
     os.makedirs(args.shots, exist_ok=True)
     xvfb = ensure_display()
@@ -274,11 +428,12 @@ def main():
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
-             test_linked_hosts_is_updated_where_it_leads]
+             test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
+             test_no_desktop, test_log_and_events]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]
-        for test in tests:
+        for test in [t for t in tests if args.only is None or args.only in t.__name__]:
             try:
                 test(session)
                 passed += 1
