@@ -1,5 +1,5 @@
 // Who runs the process and who is signed in at the desktop, and the
-// internet settings library loaded at run time, in the fake.
+// libraries loaded at run time, in the fake.
 #include <fakewin.h>
 #include <strings.h>
 
@@ -33,6 +33,7 @@ constexpr const char* kDomain = "SCHOOL";
 constexpr const char* kDesktopUserName = "pupil";
 char g_kernel;
 std::set<std::string> g_hiddenExports;
+std::vector<std::string> g_strayLoads;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -43,6 +44,23 @@ BOOL Fail(DWORD error) {
 BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
   g_internetOptions.push_back(option);
   return TRUE;
+}
+
+// Refused, and kept for the test to see: a load that lets the loader look
+// anywhere but the system directory, for the library or for those it needs.
+HMODULE StrayLoad(LPCSTR name) {
+  g_strayLoads.emplace_back(name);
+  return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+}
+
+// The file name of `path` when it is a full path in the system directory;
+// null otherwise.
+const char* InSystemDirectory(const char* path) {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  const bool inside = length > 0 && strncasecmp(path, folder, length) == 0 && path[length] == '\\' &&
+                      std::strchr(path + length + 1, '\\') == nullptr;
+  return inside ? path + length + 1 : nullptr;
 }
 
 }  // namespace
@@ -66,6 +84,14 @@ void HideExport(const char* name) {
     g_hiddenExports.insert(name);
   else
     g_hiddenExports.clear();
+}
+
+std::vector<std::string> TakeStrayLoads() { return std::exchange(g_strayLoads, {}); }
+
+void ResetLibraries() {
+  g_strayLoads.clear();
+  g_hasInternetLibrary = true;
+  g_internetOptions.clear();
 }
 
 }  // namespace fakewin
@@ -154,9 +180,15 @@ BOOL LookupAccountNameA(LPCSTR, LPCSTR account, PSID sid, LPDWORD sidSize, LPSTR
   return TRUE;
 }
 
-HMODULE LoadLibraryA(LPCSTR name) {
-  if (strcasecmp(name, "wtsapi32.dll") == 0) return reinterpret_cast<HMODULE>(&g_sessionLibrary);
-  if (!g_hasInternetLibrary || strcasecmp(name, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+// Even by a full path, the libraries it needs are looked for from the
+// executable's folder on.
+HMODULE LoadLibraryA(LPCSTR name) { return StrayLoad(name); }
+
+HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
+  const char* system = InSystemDirectory(name);
+  if (system == nullptr || file != nullptr || flags != LOAD_WITH_ALTERED_SEARCH_PATH) return StrayLoad(name);
+  if (strcasecmp(system, "wtsapi32.dll") == 0) return reinterpret_cast<HMODULE>(&g_sessionLibrary);
+  if (!g_hasInternetLibrary || strcasecmp(system, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
   return reinterpret_cast<HMODULE>(&g_internetLibrary);
 }
 

@@ -39,7 +39,7 @@ void Reset() {
   ResetRegistry();
   SetUsers(kUserSid, kUserSid);
   HideExport(nullptr);
-  TakeInternetOptions(true);
+  ResetLibraries();
 }
 
 std::filesystem::path UseWindowsFolder(const std::filesystem::path& root) {

@@ -194,15 +194,21 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     const char* desktop;  // nothing: no shell window
     bool othersHive;      // the list is the other user's
     bool hiveLoaded;
-    bool shellTokenOpen = true;  // else the session tells the user
+    bool shellTokenOpen = true;           // else the session tells the user
+    const char* windows = "C:\\Windows";  // where the session's library is
   } cases[] = {
-      {"S-1-5-21-500", false, true},        {nullptr, false, true},
-      {"S-1-5-21-1001", true, true},        {"S-1-5-21-1001", true, false},
-      {"S-1-5-21-1001", true, true, false}, {"S-1-5-21-500", false, true, false},
+      {"S-1-5-21-500", false, true},
+      {nullptr, false, true},
+      {"S-1-5-21-1001", true, true},
+      {"S-1-5-21-1001", true, false},
+      {"S-1-5-21-1001", true, true, false},
+      {"S-1-5-21-500", false, true, false},
+      {"S-1-5-21-1001", true, true, false, "D:\\WINNT"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.desktop ? c.desktop : "no desktop") + (c.hiveLoaded ? "" : ", hive not loaded") +
-                 (c.shellTokenOpen ? "" : ", by the session"));
+                 (c.shellTokenOpen ? "" : ", by the session") + " on " + c.windows);
+    fakewin::SetSystem(fakewin::kNtVersion, (std::string(c.windows) + "\\system32").c_str(), c.windows);
     RegDeleteTreeA(HKEY_USERS, other.c_str());
     if (c.hiveLoaded) {
       HKEY key = nullptr;

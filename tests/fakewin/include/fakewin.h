@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace fakewin {
@@ -55,5 +56,12 @@ std::vector<DWORD> TakeInternetOptions(bool present = true);
 // A system without the KERNEL32 function `name` (GetProcAddress finds
 // nothing), as older systems are; null: every function there again.
 void HideExport(const char* name);
+
+// Every load since the last call that would have let the loader look beyond
+// the system directory, for the library or for those it needs: a bare name,
+// another folder, LoadLibraryA. The fake refuses them.
+std::vector<std::string> TakeStrayLoads();
+// Libraries as on a fresh machine: every one there, nothing loaded or told.
+void ResetLibraries();
 
 }  // namespace fakewin
