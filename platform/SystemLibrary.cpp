@@ -4,6 +4,9 @@
 
 namespace {
 
+using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR folder);
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD directories);
+
 // Null when the system directory cannot be had: then nothing is loaded,
 // rather than something by name.
 HMODULE LoadFromSystemDirectory(const char* name) {
@@ -22,4 +25,15 @@ SystemLibrary::SystemLibrary(const char* name) : m_module(LoadFromSystemDirector
 
 SystemLibrary::~SystemLibrary() {
   if (m_module) FreeLibrary(m_module);
+}
+
+// An empty folder takes the current one out (Windows XP SP1 and later); the
+// default folders, the system directory alone, take out the executable's
+// (Windows 8, and 7 with its update). Windows 2000 has neither.
+void RestrictLibrarySearch() {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (const auto setDllDirectory = SystemExport<SetDllDirectoryFunction>(kernel, "SetDllDirectoryA"))
+    setDllDirectory("");
+  if (const auto setDefault = SystemExport<SetDefaultDllDirectoriesFunction>(kernel, "SetDefaultDllDirectories"))
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

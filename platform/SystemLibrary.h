@@ -27,3 +27,8 @@ class SystemLibrary {
  private:
   HMODULE m_module;
 };
+
+// Takes the current folder and the executable's own out of where the loader
+// looks for a library by name, as far as the system allows: first thing at
+// start, before any library is loaded.
+void RestrictLibrarySearch();

@@ -1,10 +1,12 @@
 // Who runs the process and who is signed in at the desktop, and the
-// libraries loaded at run time, in the fake.
+// libraries loaded at run time and where the loader looks for them, in the
+// fake.
 #include <fakewin.h>
 #include <strings.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -34,6 +36,7 @@ constexpr const char* kDesktopUserName = "pupil";
 char g_kernel;
 std::set<std::string> g_hiddenExports;
 std::vector<std::string> g_strayLoads;
+fakewin::LibrarySearch g_librarySearch;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -43,6 +46,16 @@ BOOL Fail(DWORD error) {
 // The fake of the library's one call the tool makes.
 BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
   g_internetOptions.push_back(option);
+  return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR folder) {
+  g_librarySearch.dllDirectory = folder ? std::optional<std::string>(folder) : std::nullopt;
+  return TRUE;
+}
+
+BOOL SetDefaultDllDirectories(DWORD directories) {
+  g_librarySearch.defaultDirectories = directories;
   return TRUE;
 }
 
@@ -88,8 +101,11 @@ void HideExport(const char* name) {
 
 std::vector<std::string> TakeStrayLoads() { return std::exchange(g_strayLoads, {}); }
 
+LibrarySearch GetLibrarySearch() { return g_librarySearch; }
+
 void ResetLibraries() {
   g_strayLoads.clear();
+  g_librarySearch = {};
   g_hasInternetLibrary = true;
   g_internetOptions.clear();
 }
@@ -209,6 +225,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (std::strcmp(name, "ReplaceFileA") == 0) found = reinterpret_cast<void (*)()>(&ReplaceFileA);
     if (std::strcmp(name, "GetFinalPathNameByHandleA") == 0)
       found = reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA);
+    if (std::strcmp(name, "SetDllDirectoryA") == 0) found = reinterpret_cast<void (*)()>(&SetDllDirectoryA);
+    if (std::strcmp(name, "SetDefaultDllDirectories") == 0)
+      found = reinterpret_cast<void (*)()>(&SetDefaultDllDirectories);
   }
   if (found == nullptr) return Fail(ERROR_PROC_NOT_FOUND), nullptr;
   return reinterpret_cast<FARPROC>(found);

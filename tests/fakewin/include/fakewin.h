@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,14 @@ void HideExport(const char* name);
 // the system directory, for the library or for those it needs: a bare name,
 // another folder, LoadLibraryA. The fake refuses them.
 std::vector<std::string> TakeStrayLoads();
+// What the process told the loader about where to look for a library by
+// name: the folder given to SetDllDirectoryA (none: not called) and the
+// flags given to SetDefaultDllDirectories (0: not called).
+struct LibrarySearch {
+  std::optional<std::string> dllDirectory;
+  DWORD defaultDirectories = 0;
+};
+LibrarySearch GetLibrarySearch();
 // Libraries as on a fresh machine: every one there, nothing loaded or told.
 void ResetLibraries();
 

@@ -49,6 +49,7 @@ BOOL LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD sidSize
                         SID_NAME_USE* use);
 
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x8u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800u
 HMODULE GetModuleHandleA(LPCSTR name);
 HMODULE LoadLibraryA(LPCSTR name);
 HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
