@@ -24,6 +24,8 @@
 //   helpwatch       stand in for the help viewer from now on
 //   help?           wait for help requests; "help COMMAND CONTEXT FILE" for each
 //   joined          "joined TEXT": the proxy exceptions the tool puts in front
+//   load:NAME       load the library NAME as the loader finds it; "load NAME PATH"
+//                   (the file it took) or "load NAME <none>"
 #include <windows.h>
 
 #include <cstdio>
@@ -239,6 +241,15 @@ HANDLE OpenHosts(DWORD access, DWORD share, DWORD creation) {
   return file;
 }
 
+// The probe of where a bare name leads: run from a copy beside a planted
+// library, it shows that the loader takes that one.
+void Load(const std::string& name) {
+  const HMODULE library = LoadLibraryA(name.c_str());
+  char path[MAX_PATH] = "<none>";
+  if (library) GetModuleFileNameA(library, path, MAX_PATH);
+  std::printf("load %s %s\n", name.c_str(), path);
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -299,6 +310,8 @@ void Run(const std::string& command) {
     HelpWatch();
   } else if (command == "help?") {
     HelpRequests();
+  } else if (command.rfind("load:", 0) == 0) {
+    Load(argument());
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

@@ -246,6 +246,53 @@ def test_linked_hosts_is_updated_where_it_leads(s):
         s.set_hosts(ORIGINAL_HOSTS)
 
 
+def test_libraries_beside_the_executable_are_never_loaded(s):
+    # Anyone may put a DLL named as a system one beside the executable (a
+    # download folder, a share); the loader prefers it to wine's builtin one
+    # where Windows would, and it would run with the tool's rights.
+    built = os.path.dirname(os.path.abspath(s.args.driver))
+    folder = os.path.join(built, "planted")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    names = {"wininet.dll", "wtsapi32.dll"}
+    for name in names:
+        shutil.copyfile(os.path.join(built, "e2e_planted.dll"), os.path.join(folder, name))
+    exe = os.path.join(folder, os.path.basename(s.args.exe))
+    shutil.copyfile(s.args.exe, exe)
+    probe = os.path.join(folder, "probe.exe")
+    shutil.copyfile(s.args.driver, probe)
+    log = os.path.join(folder, "planted.log")
+
+    def loaded():
+        """The planted libraries that a process loaded since the last call."""
+        if not os.path.exists(log):
+            return set()
+        with open(log, encoding="ascii") as f:
+            paths = f.read().split()
+        os.remove(log)
+        return {path.split("\\")[-1].lower() for path in paths}
+
+    saved = os.environ.get("WINE_RUN_OVERRIDES")
+    os.environ["WINE_RUN_OVERRIDES"] = "wininet,wtsapi32=n,b"
+    try:
+        # The trap works: a load by bare name from that folder takes them.
+        probed = s.wine(probe, *(f"load:{name}" for name in sorted(names)))
+        expect(loaded() == names, f"the probe did not load the planted libraries: {probed.stdout}")
+        s.drive("proxy-")
+        s.set_hosts(ORIGINAL_HOSTS)
+        for button in (1000, 1001):
+            with s.running(EXIT_COMPLETED, exe):
+                s.drive("wait", f"click:{button}", "box", "ok", "gone")
+            taken = loaded()
+            expect(not taken, f"button {button}: the tool loaded the planted {sorted(taken)}")
+        expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == "--NULLSTRING--", "set and removed")
+    finally:
+        if saved is None:
+            os.environ.pop("WINE_RUN_OVERRIDES", None)
+        else:
+            os.environ["WINE_RUN_OVERRIDES"] = saved
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -274,7 +321,7 @@ def main():
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
-             test_linked_hosts_is_updated_where_it_leads]
+             test_linked_hosts_is_updated_where_it_leads, test_libraries_beside_the_executable_are_never_loaded]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]
