@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Handle.h"
-#include "SystemExport.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -52,9 +52,9 @@ CString AccountSid(const CString& account) {
 // where the shell's token is closed to the process (it belongs to another
 // user). Nothing where the library or a name is missing.
 CString SessionUserSid() {
-  const HMODULE library = LoadLibraryA("wtsapi32.dll");
-  const auto query = SystemExport<QuerySession>(library, "WTSQuerySessionInformationA");
-  const auto release = SystemExport<FreeSessionMemory>(library, "WTSFreeMemory");
+  const SystemLibrary library("wtsapi32.dll");
+  const auto query = library.Export<QuerySession>("WTSQuerySessionInformationA");
+  const auto release = library.Export<FreeSessionMemory>("WTSFreeMemory");
   const auto part = [&](WTS_INFO_CLASS kind) {
     LPSTR text = nullptr;
     DWORD size = 0;
@@ -63,14 +63,11 @@ CString SessionUserSid() {
     release(text);
     return value;
   };
-  CString sid;
-  if (query && release) {
-    const CString user = part(WTSUserName);
-    const CString domain = part(WTSDomainName);
-    if (!user.IsEmpty()) sid = AccountSid(domain.IsEmpty() ? user : domain + "\\" + user);
-  }
-  if (library) FreeLibrary(library);
-  return sid;
+  if (query == nullptr || release == nullptr) return {};
+  const CString user = part(WTSUserName);
+  const CString domain = part(WTSDomainName);
+  if (user.IsEmpty()) return {};
+  return AccountSid(domain.IsEmpty() ? user : domain + "\\" + user);
 }
 
 // The shell's process: the limited right where the system has it (it is

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "SystemExport.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -14,11 +14,9 @@ using SetOption = BOOL(WINAPI*)(void* internet, DWORD option, void* buffer, DWOR
 }  // namespace
 
 void NotifyInternetSettingsChanged() {
-  const HMODULE library = LoadLibraryA("wininet.dll");
-  if (library == nullptr) return;
-  if (const auto setOption = SystemExport<SetOption>(library, "InternetSetOptionA")) {
+  const SystemLibrary library("wininet.dll");
+  if (const auto setOption = library.Export<SetOption>("InternetSetOptionA")) {
     setOption(nullptr, kSettingsChanged, nullptr, 0);
     setOption(nullptr, kRefresh, nullptr, 0);
   }
-  FreeLibrary(library);
 }

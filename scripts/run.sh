@@ -1,14 +1,16 @@
 #!/bin/bash
 # Sets up, builds and starts the tool under wine, in a private prefix under
-# build/. Without a display it starts a virtual one, saves a picture of the
-# dialog and closes the tool again.
+# build/; given an executable (a release's, say), starts that one instead.
+# Without a display it starts a virtual one, saves a picture of the dialog
+# and closes the tool again, failing unless it ends as closed.
 set -eu
+given=${1:+$(realpath "$1")}
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target netsetup e2e_driver
 build=build/windows-x64
-exe="$build/app/Orvane設定ﾂｰﾙ.exe"
+exe=${given:-"$build/app/Orvane設定ﾂｰﾙ.exe"}
 prefix=$build/run-prefix
 echo "Executables: $exe (and, after the test command, build/windows-x86/app/)"
 

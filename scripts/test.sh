@@ -2,7 +2,8 @@
 # Sets up, builds every preset and runs every test: natively, natively under
 # ASan/UBSan, and on Windows under wine (unit and end-to-end tests); then the
 # fuzz targets with a fixed seed, lint, memcheck, the executables' imports and
-# reproducibility, the release folder, and the set-up list.
+# reproducibility, the release folder (signed and unsigned), and the set-up
+# list.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -22,7 +23,13 @@ python3 tests/res/check_imports.py "build/windows-x86/app/Orvane設定ﾂｰﾙ.
 echo "== reproducible: each executable built again elsewhere, compared byte for byte"
 scripts/check-reproducible.sh windows-x64
 scripts/check-reproducible.sh windows-x86
-echo "== release: dist/ as an administrator gets it"
+echo "== release, signed with a throwaway certificate: the signature verifies, the signed executable runs"
+certificate=build/test-certificate
+scripts/test-certificate.sh "$certificate" throwaway
+NETSETUP_SIGN_PKCS12=$certificate/signer.p12 NETSETUP_SIGN_PASSWORD=throwaway scripts/release.sh
+python3 tests/release/check_dist.py dist build "$certificate/ca.pem"
+env -u DISPLAY scripts/run.sh "build/signed/x64/Orvane設定ﾂｰﾙ.exe"
+echo "== release without a certificate: dist/ as an administrator gets it"
 scripts/release.sh
 python3 tests/release/check_dist.py dist build
 echo "== set-up: every command called comes with scripts/setup.sh"

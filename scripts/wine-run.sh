@@ -1,10 +1,11 @@
 #!/bin/bash
 # Runs a Windows program under wine64 in a private prefix (first argument),
 # making the prefix on first use. Never touches the user's own ~/.wine.
+# WINE_RUN_OVERRIDES adds to wine's DLL overrides (a test's own).
 set -u
 prefix=$(realpath -m "$1"); shift
 export WINEPREFIX=$prefix WINEARCH=win64 LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_RUN_OVERRIDES:+;$WINE_RUN_OVERRIDES}" WINEDEBUG=${WINEDEBUG:--all}
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ModulePath.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ CString LoadResourceString(UINT id) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RestrictLibrarySearch();
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return 1;
   app->Start(instance);

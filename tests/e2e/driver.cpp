@@ -30,6 +30,8 @@
 //   station:CMDLINE run CMDLINE in a window station nobody sees; "exit STATUS"
 //   eventtext:ID    the text Event Viewer shows for event ID of the tool's
 //                   source, with "probe line" as its one string: "eventtext TEXT"
+//   load:NAME       load the library NAME as the loader finds it; "load NAME PATH"
+//                   (the file it took) or "load NAME <none>"
 #include <windows.h>
 
 #include <cstdio>
@@ -317,6 +319,15 @@ void EventText(DWORD id) {
   FreeLibrary(messages);
 }
 
+// The probe of where a bare name leads: run from a copy beside a planted
+// library, it shows that the loader takes that one.
+void Load(const std::string& name) {
+  const HMODULE library = LoadLibraryA(name.c_str());
+  char path[MAX_PATH] = "<none>";
+  if (library) GetModuleFileNameA(library, path, MAX_PATH);
+  std::printf("load %s %s\n", name.c_str(), path);
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -385,6 +396,8 @@ void Run(const std::string& command) {
     RunUnseen(argument());
   } else if (command.rfind("eventtext:", 0) == 0) {
     EventText(std::strtoul(argument().c_str(), nullptr, 10));
+  } else if (command.rfind("load:", 0) == 0) {
+    Load(argument());
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

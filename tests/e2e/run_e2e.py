@@ -397,6 +397,51 @@ def test_log_and_events(s):
     line = open(named, "rb").read().decode("cp932")
     expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\t" in line and "\tstatus=0\t" in line, line)
     expect(s.drive("eventtext:1000", "eventtext:2618") == ["eventtext probe line"] * 2, "event texts")
+def test_libraries_beside_the_executable_are_never_loaded(s):
+    # Anyone may put a DLL named as a system one beside the executable (a
+    # download folder, a share); the loader prefers it to wine's builtin one
+    # where Windows would, and it would run with the tool's rights.
+    built = os.path.dirname(os.path.abspath(s.args.driver))
+    folder = os.path.join(built, "planted")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    names = {"wininet.dll", "wtsapi32.dll"}
+    for name in names:
+        shutil.copyfile(os.path.join(built, "e2e_planted.dll"), os.path.join(folder, name))
+    exe = os.path.join(folder, os.path.basename(s.args.exe))
+    shutil.copyfile(s.args.exe, exe)
+    probe = os.path.join(folder, "probe.exe")
+    shutil.copyfile(s.args.driver, probe)
+    log = os.path.join(folder, "planted.log")
+
+    def loaded():
+        """The planted libraries that a process loaded since the last call."""
+        if not os.path.exists(log):
+            return set()
+        with open(log, encoding="ascii") as f:
+            paths = f.read().split()
+        os.remove(log)
+        return {path.split("\\")[-1].lower() for path in paths}
+
+    saved = os.environ.get("WINE_RUN_OVERRIDES")
+    os.environ["WINE_RUN_OVERRIDES"] = "wininet,wtsapi32=n,b"
+    try:
+        # The trap works: a load by bare name from that folder takes them.
+        probed = s.wine(probe, *(f"load:{name}" for name in sorted(names)))
+        expect(loaded() == names, f"the probe did not load the planted libraries: {probed.stdout}")
+        s.drive("proxy-")
+        s.set_hosts(ORIGINAL_HOSTS)
+        for button in (1000, 1001):
+            with s.running(EXIT_COMPLETED, exe):
+                s.drive("wait", f"click:{button}", "box", "ok", "gone")
+            taken = loaded()
+            expect(not taken, f"button {button}: the tool loaded the planted {sorted(taken)}")
+        expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == "--NULLSTRING--", "set and removed")
+    finally:
+        if saved is None:
+            os.environ.pop("WINE_RUN_OVERRIDES", None)
+        else:
+            os.environ["WINE_RUN_OVERRIDES"] = saved
 
 
 def ensure_display():
@@ -429,7 +474,7 @@ def main():
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
-             test_no_desktop, test_log_and_events]
+             test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

@@ -1,10 +1,12 @@
 // Who runs the process and who is signed in at the desktop, and the
-// internet settings library loaded at run time, in the fake.
+// libraries loaded at run time and where the loader looks for them, in the
+// fake.
 #include <fakewin.h>
 #include <strings.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -33,6 +35,8 @@ constexpr const char* kDomain = "SCHOOL";
 constexpr const char* kDesktopUserName = "pupil";
 char g_kernel;
 std::set<std::string> g_hiddenExports;
+std::vector<std::string> g_strayLoads;
+fakewin::LibrarySearch g_librarySearch;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -43,6 +47,33 @@ BOOL Fail(DWORD error) {
 BOOL InternetSetOptionA(void*, DWORD option, void*, DWORD) {
   g_internetOptions.push_back(option);
   return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR folder) {
+  g_librarySearch.dllDirectory = folder ? std::optional<std::string>(folder) : std::nullopt;
+  return TRUE;
+}
+
+BOOL SetDefaultDllDirectories(DWORD directories) {
+  g_librarySearch.defaultDirectories = directories;
+  return TRUE;
+}
+
+// Refused, and kept for the test to see: a load that lets the loader look
+// anywhere but the system directory, for the library or for those it needs.
+HMODULE StrayLoad(LPCSTR name) {
+  g_strayLoads.emplace_back(name);
+  return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+}
+
+// The file name of `path` when it is a full path in the system directory;
+// null otherwise.
+const char* InSystemDirectory(const char* path) {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  const bool inside = length > 0 && strncasecmp(path, folder, length) == 0 && path[length] == '\\' &&
+                      std::strchr(path + length + 1, '\\') == nullptr;
+  return inside ? path + length + 1 : nullptr;
 }
 
 }  // namespace
@@ -66,6 +97,17 @@ void HideExport(const char* name) {
     g_hiddenExports.insert(name);
   else
     g_hiddenExports.clear();
+}
+
+std::vector<std::string> TakeStrayLoads() { return std::exchange(g_strayLoads, {}); }
+
+LibrarySearch GetLibrarySearch() { return g_librarySearch; }
+
+void ResetLibraries() {
+  g_strayLoads.clear();
+  g_librarySearch = {};
+  g_hasInternetLibrary = true;
+  g_internetOptions.clear();
 }
 
 }  // namespace fakewin
@@ -154,9 +196,15 @@ BOOL LookupAccountNameA(LPCSTR, LPCSTR account, PSID sid, LPDWORD sidSize, LPSTR
   return TRUE;
 }
 
-HMODULE LoadLibraryA(LPCSTR name) {
-  if (strcasecmp(name, "wtsapi32.dll") == 0) return reinterpret_cast<HMODULE>(&g_sessionLibrary);
-  if (!g_hasInternetLibrary || strcasecmp(name, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
+// Even by a full path, the libraries it needs are looked for from the
+// executable's folder on.
+HMODULE LoadLibraryA(LPCSTR name) { return StrayLoad(name); }
+
+HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
+  const char* system = InSystemDirectory(name);
+  if (system == nullptr || file != nullptr || flags != LOAD_WITH_ALTERED_SEARCH_PATH) return StrayLoad(name);
+  if (strcasecmp(system, "wtsapi32.dll") == 0) return reinterpret_cast<HMODULE>(&g_sessionLibrary);
+  if (!g_hasInternetLibrary || strcasecmp(system, "wininet.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
   return reinterpret_cast<HMODULE>(&g_internetLibrary);
 }
 
@@ -177,6 +225,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (std::strcmp(name, "ReplaceFileA") == 0) found = reinterpret_cast<void (*)()>(&ReplaceFileA);
     if (std::strcmp(name, "GetFinalPathNameByHandleA") == 0)
       found = reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA);
+    if (std::strcmp(name, "SetDllDirectoryA") == 0) found = reinterpret_cast<void (*)()>(&SetDllDirectoryA);
+    if (std::strcmp(name, "SetDefaultDllDirectories") == 0)
+      found = reinterpret_cast<void (*)()>(&SetDefaultDllDirectories);
   }
   if (found == nullptr) return Fail(ERROR_PROC_NOT_FOUND), nullptr;
   return reinterpret_cast<FARPROC>(found);

@@ -41,6 +41,7 @@ void Reset() {
   HideExport(nullptr);
   TakeInternetOptions(true);
   HoldMutexes(WAIT_OBJECT_0);
+  ResetLibraries();
 }
 
 std::filesystem::path UseWindowsFolder(const std::filesystem::path& root) {

@@ -197,7 +197,8 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
     const char* desktop;  // nothing: no shell window
     bool othersHive;      // the list is the other user's
     bool hiveLoaded;
-    bool shellTokenOpen = true;  // else the session tells the user
+    bool shellTokenOpen = true;           // else the session tells the user
+    const char* windows = "C:\\Windows";  // where the session's library is
     const char* process = "S-1-5-21-500";
   } cases[] = {
       {"S-1-5-21-500", false, true},
@@ -206,14 +207,17 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
       {"S-1-5-21-1001", true, false},
       {"S-1-5-21-1001", true, true, false},
       {"S-1-5-21-500", false, true, false},
-      {"S-1-5-21-1001", true, true, true, "S-1-5-18"},
-      {nullptr, false, true, true, "S-1-5-18"},
-      {nullptr, false, true, true, "S-1-5-19"},
-      {nullptr, false, true, true, "S-1-5-20"},
+      {"S-1-5-21-1001", true, true, false, "D:\\WINNT"},
+      {"S-1-5-21-1001", true, true, true, "C:\\Windows", "S-1-5-18"},
+      {nullptr, false, true, true, "C:\\Windows", "S-1-5-18"},
+      {nullptr, false, true, true, "C:\\Windows", "S-1-5-19"},
+      {nullptr, false, true, true, "C:\\Windows", "S-1-5-20"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.process) + " at " + (c.desktop ? c.desktop : "no desktop") +
-                 (c.hiveLoaded ? "" : ", hive not loaded") + (c.shellTokenOpen ? "" : ", by the session"));
+                 (c.hiveLoaded ? "" : ", hive not loaded") + (c.shellTokenOpen ? "" : ", by the session") + " on " +
+                 c.windows);
+    fakewin::SetSystem(fakewin::kNtVersion, (std::string(c.windows) + "\\system32").c_str(), c.windows);
     RegDeleteTreeA(HKEY_USERS, other.c_str());
     if (c.hiveLoaded) {
       HKEY key = nullptr;

@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
 """Checks the release folder that scripts/release.sh made.
 
-Usage: check_dist.py DIST BUILD   (BUILD holds windows-x64/ and windows-x86/)
+Usage: check_dist.py DIST BUILD [CA]   (BUILD holds windows-x64/ and windows-x86/)
 
 Each zip holds exactly the executable, named in code page 932, byte for byte
 the one built, for the machine its name says, with the version record that
 its name says; and the readme, in both languages with that version. SHA256SUMS
-lists exactly the zips. Prints "N passed, M failed"; exits 1 on any failure.
+lists exactly the zips. With CA, the certificate of the root that signed the
+release: each executable carries an Authenticode signature that verifies up
+to that root, and is the one built with nothing but the signature added.
+Prints "N passed, M failed"; exits 1 on any failure.
 """
 import hashlib
 import os
 import re
 import struct
+import subprocess
 import sys
+import tempfile
 import zipfile
 
 EXE = "Orvane設定ﾂｰﾙ.exe"
@@ -42,8 +47,38 @@ def file_version(exe):
     return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
 
 
+def only_signature_added(signed, built):
+    """Whether `signed` is `built` with an Authenticode signature and nothing
+    else: its certificate table at the end (after zeros up to a multiple of 8
+    bytes), the table's directory entry, and the checksum made anew."""
+    header = struct.unpack_from("<I", built, 0x3C)[0] + 24
+    pe32 = struct.unpack_from("<H", built, header)[0] == 0x10B
+    security = header + (128 if pe32 else 144)  # the fifth data directory
+    at, size = struct.unpack_from("<II", signed, security)
+
+    def without_fields(image):
+        image = bytearray(image)
+        image[header + 64:header + 68] = bytes(4)  # checksum
+        image[security:security + 8] = bytes(8)
+        return bytes(image)
+
+    return (size > 0 and at + size == len(signed) and at == (len(built) + 7) // 8 * 8
+            and not signed[len(built):at].strip(b"\0") and without_fields(signed[:len(built)]) == without_fields(built))
+
+
+def verified(exe, ca):
+    """Whether osslsigncode finds the signature sound and leading up to the root `ca`."""
+    with tempfile.NamedTemporaryFile(suffix=".exe") as f:
+        f.write(exe)
+        f.flush()
+        result = subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-TSA-CAfile", ca, "-in", f.name],
+                                capture_output=True, text=True)
+    return result.returncode == 0 and "Signature verification: ok" in result.stdout
+
+
 def main():
     dist, build = sys.argv[1], sys.argv[2]
+    ca = sys.argv[3] if len(sys.argv) > 3 else None
     zips = sorted(name for name in os.listdir(dist) if name.endswith(".zip"))
     check(sorted(os.listdir(dist)) == sorted(zips + ["SHA256SUMS"]), f"dist holds the zips and SHA256SUMS: {os.listdir(dist)}")
     check([re.sub(r"-[\d.]+-", "-V-", name) for name in zips] == ["Orvane設定ﾂｰﾙ-V-x64.zip", "Orvane設定ﾂｰﾙ-V-x86.zip"],
@@ -64,7 +99,12 @@ def main():
             exe = archive.read(EXE)
             readme = archive.read("readme.txt")
         with open(os.path.join(build, f"windows-{arch}", "app", EXE), "rb") as f:
-            check(exe == f.read(), f"{name}: the executable as built")
+            built = f.read()
+        if ca:
+            check(verified(exe, ca), f"{name}: the signature verifies up to {ca}")
+            check(only_signature_added(exe, built), f"{name}: the executable as built, signed")
+        else:
+            check(exe == built, f"{name}: the executable as built")
         check(pe_machine(exe) == MACHINES[arch], f"{name}: machine {pe_machine(exe)!r} for {arch}")
         check(file_version(exe) == version, f"{name}: version record {file_version(exe)} for {version}")
         text = readme.decode("utf-8-sig")

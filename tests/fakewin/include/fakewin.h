@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace fakewin {
@@ -64,5 +66,20 @@ bool CloseMutex(HANDLE handle);
 // A system without the KERNEL32 function `name` (GetProcAddress finds
 // nothing), as older systems are; null: every function there again.
 void HideExport(const char* name);
+
+// Every load since the last call that would have let the loader look beyond
+// the system directory, for the library or for those it needs: a bare name,
+// another folder, LoadLibraryA. The fake refuses them.
+std::vector<std::string> TakeStrayLoads();
+// What the process told the loader about where to look for a library by
+// name: the folder given to SetDllDirectoryA (none: not called) and the
+// flags given to SetDefaultDllDirectories (0: not called).
+struct LibrarySearch {
+  std::optional<std::string> dllDirectory;
+  DWORD defaultDirectories = 0;
+};
+LibrarySearch GetLibrarySearch();
+// Libraries as on a fresh machine: every one there, nothing loaded or told.
+void ResetLibraries();
 
 }  // namespace fakewin

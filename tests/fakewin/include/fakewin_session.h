@@ -1,6 +1,7 @@
 // Calls of KERNEL32, ADVAPI32 and USER32 in the fake that tell who is
 // signed in at the desktop and who runs the process, and load a library at
-// run time. One desktop, one process: the tests say whose they are.
+// run time (a system one only, by its full path in the system directory).
+// One desktop, one process: the tests say whose they are.
 // Included by the fake windows.h.
 #pragma once
 
@@ -47,7 +48,10 @@ void WTSFreeMemory(PVOID memory);
 BOOL LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD sidSize, LPSTR domain, LPDWORD domainSize,
                         SID_NAME_USE* use);
 
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x8u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800u
 HMODULE GetModuleHandleA(LPCSTR name);
 HMODULE LoadLibraryA(LPCSTR name);
+HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
