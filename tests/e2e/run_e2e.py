@@ -391,6 +391,8 @@ def test_log_and_events(s):
     copy = os.path.join(s.prefix, "drive_c", "copy.exe")
     shutil.copyfile(s.args.exe, copy)
     named = os.path.join(s.prefix, "drive_c", "named.log")
+    if os.path.exists(named):
+        os.remove(named)
     s.command("/set", "/quiet", "/log:C:\\named.log", exe=copy)
     os.remove(copy)
     expect(len(s.log_lines()) == before + 2, "not in the usual log")
