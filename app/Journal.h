@@ -3,8 +3,6 @@
 
 #include "RunLog.h"
 
-// The usual log: in the tool's folder of the common application data.
-CString UsualLogPath();
 // Completes `record` with the facts of the run (time, version, account) and
 // writes its line to the log at `logPath` (empty: the usual one) and to the
 // event log, event 1000 plus the exit status. Nothing that fails here

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Handle.h"
+#include "SystemExport.h"
 
 namespace {
 
@@ -18,6 +19,16 @@ CString Format(const char* format, auto... values) {
   char text[64];
   const int length = std::snprintf(text, sizeof text, format, values...);
   return CString(text, length > 0 ? length : 0);
+}
+
+// Windows Vista and later keep every user out of session 0: only services
+// run there, and a start-up script, whatever its window station says.
+bool InServicesSession() {
+  using SessionOf = BOOL(WINAPI*)(DWORD processId, DWORD * session);
+  const auto sessionOf = SystemExport<SessionOf>(GetModuleHandleA("kernel32.dll"), "ProcessIdToSessionId");
+  DWORD session = 1;
+  const bool isolated = (GetVersion() & 0xFF) >= 6;
+  return isolated && sessionOf && sessionOf(GetCurrentProcessId(), &session) && session == 0;
 }
 
 ULONGLONG Ticks(const FILETIME& time) { return (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
@@ -92,7 +103,7 @@ bool OnInteractiveStation() {
   DWORD needed = 0;
   // A station that cannot be asked is taken to be seen, as before.
   if (!GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
-  return (flags.dwFlags & WSF_VISIBLE) != 0;
+  return (flags.dwFlags & WSF_VISIBLE) != 0 && !InServicesSession();
 }
 
 CString CommonAppDataFolder() {

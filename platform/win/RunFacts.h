@@ -14,8 +14,9 @@ CString ProcessAccount();
 CString ModuleVersion(HINSTANCE module);
 // "x64" or "x86": what the executable was built for.
 const char* Architecture();
-// The process's window station is one that a user sees. Services and
-// deployment agents run without one; a window there waits for nobody.
+// The process's window station is one that a user sees, in a session a
+// user can be in. Services and deployment agents run without one; a window
+// there waits for nobody.
 bool OnInteractiveStation();
 // The common application data folder: ProgramData on Vista and later, All
 // Users\Application Data before; empty when the system names none.
