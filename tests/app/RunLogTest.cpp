@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <string>
 
-#include "FileException.h"
 #include "Files.h"
 #include "MachineTest.h"
 #include "TempFolder.h"
@@ -17,24 +16,6 @@ class RunLogTest : public MachineTest {
 
   TempFolder m_folder;
 };
-
-// One run, one line, whatever its texts hold.
-TEST_F(RunLogTest, ARunIsOneLineOfFieldsWithEachSettingAndTheSystemsErrorCode) {
-  RunRecord record;
-  record.time = "2026-12-08T09:00:00+09:00";
-  record.verb = "set";
-  record.outcomes = {{"C:\\Windows\\system32\\drivers\\etc\\Hosts", Outcome::changed, 3, 0},
-                     {"HKEY_CURRENT_USER\\x\\ProxyOverride", Outcome::putBack}};
-  record.error = std::make_exception_ptr(CFileException(CFileException::accessDenied, 5, "C:\\Hosts"));
-  record.status = kExitFailed;
-  record.told = "line one\r\nline\ttwo";
-  const std::string line(LogLine(record).View());
-  EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
-  EXPECT_NE(line.find("\ttarget=C:\\Windows\\system32\\drivers\\etc\\Hosts: changed, 3 lines added\t"),
-            std::string::npos);
-  EXPECT_NE(line.find("\ttarget=HKEY_CURRENT_USER\\x\\ProxyOverride: put back\t"), std::string::npos);
-  EXPECT_NE(line.find("\terror=5\tstatus=2\tmessage=line one  line two"), std::string::npos) << line;
-}
 
 TEST_F(RunLogTest, OldFileNameKeepsTheExtension) {
   EXPECT_EQ(OldLogPath("C:\\ProgramData\\Orvane\\OrvaneSetup.log"), "C:\\ProgramData\\Orvane\\OrvaneSetup.old.log");

@@ -398,7 +398,9 @@ def test_log_and_events(s):
     expect(len(s.log_lines()) == before + 2, "not in the usual log")
     line = open(named, "rb").read().decode("cp932")
     expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\t" in line and "\tstatus=0\t" in line, line)
-    expect(s.drive("eventtext:1000", "eventtext:2618") == ["eventtext probe line"] * 2, "event texts")
+    # Event Viewer's text of every event id the guide names: the line, whole.
+    ids = [1000 + status for status in (0, 1, 2, 3, 4, 5, 6, EXIT_BUSY)]
+    expect(s.drive(*[f"eventtext:{i}" for i in ids]) == ["eventtext probe line"] * len(ids), "event texts")
 def test_libraries_beside_the_executable_are_never_loaded(s):
     # Anyone may put a DLL named as a system one beside the executable (a
     # download folder, a share); the loader prefers it to wine's builtin one
