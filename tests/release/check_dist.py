@@ -39,8 +39,11 @@ def pe_machine(exe):
 
 
 def file_version(exe):
-    """The fixed part's file version of the version record, as "a.b.c.d"."""
-    at = exe.find(FIXED_FILE_INFO)
+    """The fixed part's file version of the version record, as "a.b.c.d":
+    the signature after the record's key (the code may hold the signature's
+    value too)."""
+    key = exe.find("VS_VERSION_INFO".encode("utf-16-le"))
+    at = exe.find(FIXED_FILE_INFO, key) if key >= 0 else -1
     if at < 0:
         return None
     ms, ls = struct.unpack_from("<II", exe, at + 8)
