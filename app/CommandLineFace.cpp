@@ -47,6 +47,14 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
   return told;
 }
 
+// Each setting the action covered, a line each on standard output: the
+// value it used (the machine's under the per-machine policy) or each
+// profile's, and whether it changed.
+void TellTargets(const Outcomes& outcomes) {
+  for (const Outcome& outcome : outcomes)
+    PrintOut(Fill(outcome.state == Outcome::changed ? IDS_TARGET_CHANGED : IDS_TARGET_UNCHANGED, outcome.target));
+}
+
 }  // namespace
 
 void RunCommandLine(const Invocation& invocation, RunRecord& record) {
@@ -73,6 +81,7 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
     const UINT done = invocation.verb == Invocation::Verb::set ? IDS_SET_DONE : IDS_REMOVE_DONE;
     record.told = LoadResourceString(done);
     PrintOut(record.told);
+    TellTargets(record.outcomes);
     if (boxes) AfxMessageBox(done);
   }
 }
