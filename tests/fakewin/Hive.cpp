@@ -30,6 +30,7 @@ struct Hive {
 
 // By the root and the key's folded name.
 std::map<std::pair<HKEY, std::string>, Hive> g_hives;
+bool g_keysHeld = false;  // by another program, in every hive
 
 std::string PosixPath(const std::string& path) {
   std::string posix = path;
@@ -129,11 +130,14 @@ std::vector<std::string> LoadedHives() {
   return names;
 }
 
+void HoldKeysInHives(bool held) { g_keysHeld = held; }
+
 namespace tree {
 
 void DropHives() {
   for (auto& [where, hive] : g_hives) CloseHandle(hive.holder);
   g_hives.clear();
+  g_keysHeld = false;
 }
 
 }  // namespace tree
@@ -165,7 +169,7 @@ LSTATUS RegUnLoadKeyA(HKEY root, LPCSTR subKey) {
   const auto found = g_hives.find({root, Folded(subKey)});
   if (found == g_hives.end()) return ERROR_INVALID_PARAMETER;
   Hive& hive = found->second;
-  if (fakewin::tree::HandleOpenWithin(*hive.key)) return ERROR_ACCESS_DENIED;
+  if (g_keysHeld || fakewin::tree::HandleOpenWithin(*hive.key)) return ERROR_ACCESS_DENIED;
   std::string bytes = kMagic;
   Save(*hive.key, bytes);
   std::ofstream(PosixPath(hive.file), std::ios::binary | std::ios::trunc) << bytes;

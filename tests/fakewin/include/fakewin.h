@@ -44,6 +44,9 @@ bool ShouldFail(const char* function);
 int OpenKeyCount();
 // The names of the keys under HKEY_USERS that hold a loaded hive file.
 std::vector<std::string> LoadedHives();
+// Another program holds a key in every loaded hive from now on: unloading
+// one fails with ERROR_ACCESS_DENIED; false: nobody does.
+void HoldKeysInHives(bool held);
 // Whether the process has enabled the privilege `name` (SE_BACKUP_NAME,
 // SE_RESTORE_NAME).
 bool PrivilegeEnabled(const char* name);
