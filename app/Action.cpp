@@ -146,6 +146,7 @@ void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
                             : ProxyOverrideChange::RemoveProxyExceptionSet(value));
       OutcomeOf(outcomes, value.GetName());
     }
+    for (const CString& hive : lists.LeftAlone()) OutcomeOf(outcomes, hive);
     const auto writeProxies = [&] {
       for (const ProxyOverrideChange& proxy : proxies) {
         proxy.Write();

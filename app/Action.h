@@ -48,8 +48,8 @@ Action OfferedAction();
 // says a list could not be put back (CRegistryException::restoreFailed).
 // Raises CFileException naming a hive file that stayed loaded after an
 // action done. `outcomes` receives each setting the run covers and what
-// became of it, also when it fails, and each hive file that stayed loaded
-// as a failure.
+// became of it, also when it fails, each mandatory profile's hive file as
+// untouched, and each hive file that stayed loaded as a failure.
 void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr, Users users = Users::desktop);
 
 // One setting as it is, by the rules Set decides by: what it lacks (host

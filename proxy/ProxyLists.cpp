@@ -12,6 +12,10 @@ void ProxyLists::Reach(Users users) {
   const std::vector<UserProfile> profiles = UserProfiles();
   m_privileges.emplace();
   for (const UserProfile& profile : profiles) {
+    if (profile.mandatory) {
+      m_leftAlone.push_back(profile.hivePath);
+      continue;
+    }
     m_hives.push_back(std::make_unique<ProfileHive>(profile, static_cast<int>(m_hives.size())));
     m_values.push_back(m_hives.back()->ProxyOverride());
   }

@@ -23,11 +23,14 @@ class ProxyLists {
   // Under the per-machine policy the machine's list alone, whoever the
   // users. Else the desktop user's, or the list of each profile the system
   // lists (UserProfiles), a hive loaded for the run where its user is not
-  // signed in. Raises CFileException naming a hive file that cannot be
-  // loaded, CRegistryException naming what cannot be read; the hives
-  // loaded by then stay loaded until Release.
+  // signed in; a mandatory profile is left alone, as a session's change to
+  // it lasts only until the session ends. Raises CFileException naming a
+  // hive file that cannot be loaded, CRegistryException naming what cannot
+  // be read; the hives loaded by then stay loaded until Release.
   void Reach(Users users);
   const std::vector<CRegStringValue>& Values() const { return m_values; }
+  // The hive files of the mandatory profiles left alone.
+  const std::vector<CString>& LeftAlone() const { return m_leftAlone; }
 
   // Unloads the hives loaded for the run: a failure for each hive file that
   // stays loaded, with the system's error.
@@ -37,4 +40,5 @@ class ProxyLists {
   std::optional<HivePrivileges> m_privileges;
   std::vector<std::unique_ptr<ProfileHive>> m_hives;
   std::vector<CRegStringValue> m_values;
+  std::vector<CString> m_leftAlone;
 };

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr char kHiveFile[] = "\\NTUSER.DAT";
+// A mandatory profile's hive, in place of the other.
+constexpr char kMandatoryHiveFile[] = "\\NTUSER.MAN";
 
 [[noreturn]] void Raise(LSTATUS status, const CString& path) {
   throw CRegistryException(CRegistryException::readFailed, status, "HKEY_LOCAL_MACHINE\\" + path);
@@ -79,6 +81,10 @@ UserProfile Profile(const CString& sid) {
   const UniqueKey key = OpenForReading(HKEY_LOCAL_MACHINE, path);
   const auto folder = Folder(key.get(), path, "ProfileImagePath");
   if (!folder) Raise(ERROR_FILE_NOT_FOUND, path + "\\ProfileImagePath");
+  const CString mandatory = *folder + kMandatoryHiveFile;
+  if (GetFileAttributesA(*folder + kHiveFile) == INVALID_FILE_ATTRIBUTES &&
+      GetFileAttributesA(mandatory) != INVALID_FILE_ATTRIBUTES)
+    return {sid, mandatory, true};
   return {sid, *folder + kHiveFile};
 }
 

@@ -10,8 +10,9 @@
 inline constexpr const char* PROFILE_LIST_PATH = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 struct UserProfile {
-  CString sid;       // empty: the Default profile, which accounts made later start from
-  CString hivePath;  // the profile's NTUSER.DAT
+  CString sid;             // empty: the Default profile, which accounts made later start from
+  CString hivePath;        // the profile's NTUSER.DAT, or NTUSER.MAN
+  bool mandatory = false;  // NTUSER.MAN: what a session changes is dropped when it ends
 };
 
 // Each user's profile in the list's order, the service accounts' left out,

@@ -45,18 +45,21 @@ std::vector<std::pair<CString, Outcome::State>> Told(const Outcomes& outcomes) {
 
 class AllUsersTest : public ProfilesTest {
  protected:
-  // Every profile's list with the exceptions in front; SYSTEM's as it was.
+  // Every profile's list with the exceptions in front; SYSTEM's and the
+  // mandatory profile's as they were.
   std::map<std::string, std::string> ListsSet() const {
     std::map<std::string, std::string> lists;
     for (const ProfileRow& row : kSchoolPc)
-      lists[row.folder] = IsServiceAccount(row.sid) ? row.list : kJoined + ";" + row.list;
+      lists[row.folder] = IsServiceAccount(row.sid) || row.mandatory ? row.list : kJoined + ";" + row.list;
     return lists;
   }
-  // What a run says of each setting: the hosts file, then each user's list.
+  // What a run says of each setting: the hosts file, each user's list, then
+  // the mandatory profile, left alone.
   std::vector<std::pair<CString, Outcome::State>> Each(Outcome::State state) const {
     std::vector<std::pair<CString, Outcome::State>> each{{m_path, state}};
     for (const ProfileRow& row : kSchoolPc)
-      if (!IsServiceAccount(row.sid)) each.emplace_back(ListName(row), state);
+      if (!IsServiceAccount(row.sid) && !row.mandatory) each.emplace_back(ListName(row), state);
+    each.emplace_back(HivePath(Row("guest")), Outcome::untouched);
     return each;
   }
 };
@@ -81,7 +84,7 @@ TEST_F(AllUsersTest, SetAndRemoveCoverEveryProfileAndGiveEveryHiveBackByteForByt
 
     result = RunWith({"/check", "/allusers"});
     EXPECT_EQ(result.status, kExitCompleted);
-    EXPECT_EQ(result.shortfalls.size(), Each(Outcome::changed).size());
+    EXPECT_EQ(result.shortfalls.size(), Each(Outcome::changed).size() - 1) << "the mandatory profile told";
     for (const Shortfall& setting : result.shortfalls) EXPECT_TRUE(setting.missing.empty()) << setting.target;
 
     result = RunWith({"/remove", "/allusers", "/quiet"});
@@ -197,6 +200,7 @@ TEST_F(AllUsersTest, AWriteRefusedOnTheThirdProfilePutsBackTheFirstTwo) {
                                 {ListName(Row("pupil1")), Outcome::putBack},
                                 {ListName(Row("pupil2")), Outcome::failed},
                                 {ListName(Row("Default")), Outcome::untouched},
+                                {HivePath(Row("guest")), Outcome::untouched},
                             }));
   EXPECT_EQ(Now(), before);
   ExpectNothingLeft();

@@ -22,17 +22,20 @@ struct ProfileRow {
   const char* folder;  // under the profiles' folder
   const char* sid;     // empty: the Default profile
   bool signedIn;
-  std::string list;  // its ProxyOverride
+  std::string list;        // its ProxyOverride
+  bool mandatory = false;  // its hive is NTUSER.MAN
 };
 
-// A teacher signed in, two pupils who are not, the Default profile, and
-// SYSTEM's own, whose hive the system always has loaded.
+// A teacher signed in, two pupils who are not, the Default profile,
+// SYSTEM's own, whose hive the system always has loaded, and a guest's
+// mandatory profile.
 inline const std::vector<ProfileRow> kSchoolPc = {
     {"teacher", "S-1-5-21-7-1001", true, "intranet.test;<local>"},
     {"pupil1", "S-1-5-21-7-1002", false, "*.local.test"},
     {"pupil2", "S-1-5-21-7-1003", false, "10.*"},
     {"Default", "", false, "<local>"},
     {"systemprofile", "S-1-5-18", true, "system.test"},
+    {"guest", "S-1-5-21-7-1009", false, "guest.test", true},
 };
 
 class ProfilesTest : public HostsFileTest {
@@ -134,7 +137,9 @@ class ProfilesTest : public HostsFileTest {
   CString ListName(const ProfileRow& row) const {
     return (IsSignedIn(row) ? "HKEY_USERS\\" + CString(row.sid) : HivePath(row)) + "\\" + PROXY_OVERRIDE_PATH;
   }
-  CString HivePath(const ProfileRow& row) const { return CString(ProfileFolder(row) + "\\NTUSER.DAT"); }
+  CString HivePath(const ProfileRow& row) const {
+    return CString(ProfileFolder(row) + (row.mandatory ? "\\NTUSER.MAN" : "\\NTUSER.DAT"));
+  }
   const ProfileRow& Row(const char* folder) const {
     return *std::find_if(m_profiles.begin(), m_profiles.end(),
                          [&](const ProfileRow& row) { return std::string(row.folder) == folder; });
