@@ -47,12 +47,15 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
   return told;
 }
 
-// Each setting the action covered, a line each on standard output: the
-// value it used (the machine's under the per-machine policy) or each
-// profile's, and whether it changed.
+// Each setting the action wrote or found as it leaves it, a line each on
+// standard output: the value it used (the machine's under the per-machine
+// policy) or each profile's, and whether it changed. What it left alone is
+// in the log.
 void TellTargets(const Outcomes& outcomes) {
-  for (const Outcome& outcome : outcomes)
-    PrintOut(Fill(outcome.state == Outcome::changed ? IDS_TARGET_CHANGED : IDS_TARGET_UNCHANGED, outcome.target));
+  for (const Outcome& outcome : outcomes) {
+    if (outcome.state == Outcome::changed) PrintOut(Fill(IDS_TARGET_CHANGED, outcome.target));
+    if (outcome.state == Outcome::unchanged) PrintOut(Fill(IDS_TARGET_UNCHANGED, outcome.target));
+  }
 }
 
 }  // namespace
