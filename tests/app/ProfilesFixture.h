@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,10 @@ class ProfilesTest : public HostsFileTest {
   }
 
   void ExpectNothingLeft() {
-    std::vector<std::string> loaded = fakewin::LoadedHives();
-    std::vector<std::string> signedIn = m_signedIn;
-    std::sort(loaded.begin(), loaded.end());
-    std::sort(signedIn.begin(), signedIn.end());
-    EXPECT_EQ(loaded, signedIn) << "a hive left loaded";
+    const std::vector<std::string> loaded = fakewin::LoadedHives();
+    EXPECT_EQ(std::set<std::string>(loaded.begin(), loaded.end()),
+              std::set<std::string>(m_signedIn.begin(), m_signedIn.end()))
+        << "a hive left loaded";
     EXPECT_FALSE(fakewin::PrivilegeEnabled(SE_BACKUP_NAME)) << "the backup privilege left enabled";
     EXPECT_FALSE(fakewin::PrivilegeEnabled(SE_RESTORE_NAME)) << "the restore privilege left enabled";
     EXPECT_EQ(fakewin::OpenKeyCount(), 0);
@@ -78,17 +78,16 @@ class ProfilesTest : public HostsFileTest {
     for (const ProfileRow& row : m_profiles) {
       std::filesystem::create_directories(m_drive.Local() / "Users" / row.folder);
       WriteHive(row);
-      if (*row.sid) SetText(CString(PROFILE_LIST_PATH) + "\\" + row.sid, "ProfileImagePath", ProfileFolder(row));
+      if (*row.sid) SetFolder(CString(PROFILE_LIST_PATH) + "\\" + row.sid, "ProfileImagePath", row.folder);
     }
     m_builtHiveFiles = HiveFiles();
     for (const ProfileRow& row : m_profiles)
       if (row.signedIn) SignIn(row);
-    const CString list = PROFILE_LIST_PATH;
     if (defaultNamed == DefaultNamed::byVista) {
-      SetText(list, "Default", "%SystemDrive%\\Users\\Default");
+      SetFolder(PROFILE_LIST_PATH, "Default", "Default");
     } else {
-      SetText(list, "ProfilesDirectory", "%SystemDrive%\\Users");
-      SetValue(HKEY_LOCAL_MACHINE, list.GetString(), "DefaultUserProfile", Sz("Default"));
+      SetFolder(PROFILE_LIST_PATH, "ProfilesDirectory", "");
+      SetValue(HKEY_LOCAL_MACHINE, PROFILE_LIST_PATH, "DefaultUserProfile", Sz("Default"));
     }
   }
 
@@ -173,11 +172,11 @@ class ProfilesTest : public HostsFileTest {
     ASSERT_EQ(RegUnLoadKeyA(HKEY_USERS, kScratch), ERROR_SUCCESS) << row.folder;
   }
 
-  // A folder as the system stores it: %SystemDrive% for the drive, REG_EXPAND_SZ.
-  void SetText(const CString& key, const char* name, std::string folder) {
-    const std::string drive = m_drive.Local().string();
-    if (folder.starts_with(drive)) folder = "%SystemDrive%" + folder.substr(drive.size());
-    SetValue(HKEY_LOCAL_MACHINE, key.GetString(), name, Stored{REG_EXPAND_SZ, folder + '\0'});
+  // A profile's folder as the system stores it: REG_EXPAND_SZ, from
+  // %SystemDrive% on; no `folder`: the one that holds every profile.
+  static void SetFolder(const CString& key, const char* name, const std::string& folder) {
+    const std::string path = "%SystemDrive%\\Users" + (folder.empty() ? "" : "\\" + folder);
+    SetValue(HKEY_LOCAL_MACHINE, key.GetString(), name, Stored{REG_EXPAND_SZ, path + '\0'});
   }
 
   TempFolder m_drive;  // stands for %SystemDrive%

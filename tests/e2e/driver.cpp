@@ -38,7 +38,6 @@
 //   defaultprofile=FOLDER  a Default profile in FOLDER: its NTUSER.DAT saved anew (a list of
 //                   "<local>"), the profile list naming the folder; "defaultprofile-" names none
 //   hives?          "hives NAME..." the keys under HKEY_USERS
-//   holdfile:PATH   hold the file open without sharing until the end
 #include <windows.h>
 
 #include <cstdio>
@@ -62,7 +61,6 @@ const DWORD kTimeoutMs = 20000;
 HWND g_dialog = nullptr;
 HWND g_box = nullptr;
 HANDLE g_lock = INVALID_HANDLE_VALUE;
-HANDLE g_held = INVALID_HANDLE_VALUE;
 std::vector<std::string> g_helpRequests;
 
 std::string Utf8(const std::wstring& text) {
@@ -475,9 +473,6 @@ void Run(const std::string& command) {
     DefaultProfile(command);
   } else if (command == "hives?") {
     Hives();
-  } else if (command.rfind("holdfile:", 0) == 0) {
-    g_held = CreateFileA(argument().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (g_held == INVALID_HANDLE_VALUE) Fail("file not held");
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {
@@ -495,6 +490,5 @@ int main(int argc, char** argv) {
     Fail(error.what());
   }
   if (g_lock != INVALID_HANDLE_VALUE) CloseHandle(g_lock);
-  if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
   return 0;
 }
