@@ -105,7 +105,7 @@ class Reader {
 };
 
 // A new hive's file is empty; any other must be a whole tree.
-bool Parse(std::string bytes, Key& key) {
+bool Parse(const std::string& bytes, Key& key) {
   if (bytes.empty()) return true;
   if (bytes.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
   Reader reader(bytes.substr(sizeof kMagic - 1));
