@@ -39,8 +39,10 @@ def pe_machine(exe):
 
 
 def file_version(exe):
-    """The fixed part's file version of the version record, as "a.b.c.d"."""
-    at = exe.find(FIXED_FILE_INFO)
+    """The fixed part's file version of the version record, as "a.b.c.d".
+    Looked for after the record's key: the code that reads the record at run
+    time holds the fixed part's signature too."""
+    at = exe.find(FIXED_FILE_INFO, max(exe.find("VS_VERSION_INFO".encode("utf-16-le")), 0))
     if at < 0:
         return None
     ms, ls = struct.unpack_from("<II", exe, at + 8)
