@@ -55,6 +55,71 @@ void PutBack(const ProxyChanges& written, Outcomes& outcomes, const CString& fai
   throw *lost;
 }
 
+// Reaches the lists of `users`; what cannot be reached is told as a failed
+// target.
+void Reach(ProxyLists& lists, Users users, Outcomes& outcomes) {
+  try {
+    lists.Reach(users);
+  } catch (const CFileException& error) {
+    OutcomeOf(outcomes, error.m_strFileName).state = Outcome::failed;
+    throw;
+  } catch (const CRegistryException& error) {
+    OutcomeOf(outcomes, error.m_strValueName).state = Outcome::failed;
+    throw;
+  }
+}
+
+// Unloads the hives loaded for the run however it ends; each that stays
+// loaded is told as a failed target.
+class Unloading {
+ public:
+  Unloading(ProxyLists& lists, Outcomes& outcomes) : m_lists(lists), m_outcomes(outcomes) {}
+  Unloading(const Unloading&) = delete;
+  Unloading& operator=(const Unloading&) = delete;
+  ~Unloading() { Unload(); }
+
+  // At the end of a run that did what it was to: raises the first hive file
+  // that stayed loaded, which would keep its user from signing in.
+  void Finish() {
+    if (const auto stayed = Unload()) throw *stayed;
+  }
+
+ private:
+  std::optional<CFileException> Unload() {
+    std::optional<CFileException> first;
+    for (const CFileException& error : m_lists.Release()) {
+      OutcomeOf(m_outcomes, error.m_strFileName).state = Outcome::failed;
+      if (!first) first = error;
+    }
+    return first;
+  }
+
+  ProxyLists& m_lists;
+  Outcomes& m_outcomes;
+};
+
+// The hosts file's part: the new file written beside the old, `between`
+// run, then the old one replaced.
+template <typename Between>
+void UpdateHosts(CHostsFile& hosts, bool set, Between between, Outcomes& outcomes) {
+  const CHostsFile::Result result = hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, between);
+  Outcome& hostsOutcome = OutcomeOf(outcomes, hosts.GetPath());
+  hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
+  hostsOutcome.linesAdded = result.linesAdded;
+  hostsOutcome.linesRemoved = result.linesRemoved;
+}
+
+Shortfall Lacking(const CRegStringValue& value) {
+  ProxyExceptionList list;
+  list.Load(value);
+  Shortfall shortfall{value.GetName(), {}};
+  // Set puts all seven in front unless the wildcard is there.
+  if (!list.ContainsWildcard())
+    for (const char* exception : kProxyExceptions)
+      if (!list.Contains(exception)) shortfall.missing.emplace_back(exception);
+  return shortfall;
+}
+
 }  // namespace
 
 Action OfferedAction() {
@@ -63,21 +128,25 @@ Action OfferedAction() {
   return list.ContainsWildcard() ? Action::remove : Action::set;
 }
 
-void CarryOut(Action action, Scope scope, Outcomes* report) {
+void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
   Outcomes ownOutcomes;
   Outcomes& outcomes = report ? *report : ownOutcomes;
   const bool set = action == Action::set;
   CHostsFile hosts;
   if (scope != Scope::user) outcomes.push_back(Outcome{hosts.GetPath()});
   const ActionLock lock;
+  ProxyLists lists;
+  Unloading unloading(lists, outcomes);
+  if (scope != Scope::machine) Reach(lists, users, outcomes);
   ProxyChanges proxies;
   ProxyChanges written;
   try {
-    if (scope != Scope::machine) {
-      proxies.push_back(set ? ProxyOverrideChange::AddProxyExceptionSet()
-                            : ProxyOverrideChange::RemoveProxyExceptionSet());
-      OutcomeOf(outcomes, proxies.back().GetTarget().GetName());
+    for (const CRegStringValue& value : lists.Values()) {
+      proxies.push_back(set ? ProxyOverrideChange::AddProxyExceptionSet(value)
+                            : ProxyOverrideChange::RemoveProxyExceptionSet(value));
+      OutcomeOf(outcomes, value.GetName());
     }
+    for (const CString& hive : lists.LeftAlone()) OutcomeOf(outcomes, hive);
     const auto writeProxies = [&] {
       for (const ProxyOverrideChange& proxy : proxies) {
         proxy.Write();
@@ -86,40 +155,33 @@ void CarryOut(Action action, Scope scope, Outcomes* report) {
             proxy.WritesAnything() ? Outcome::changed : Outcome::unchanged;
       }
     };
-    if (scope == Scope::user) {
+    if (scope == Scope::user)
       writeProxies();
-      return;
-    }
-    const CHostsFile::Result result =
-        hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, writeProxies);
-    Outcome& hostsOutcome = OutcomeOf(outcomes, hosts.GetPath());
-    hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
-    hostsOutcome.linesAdded = result.linesAdded;
-    hostsOutcome.linesRemoved = result.linesRemoved;
+    else
+      UpdateHosts(hosts, set, writeProxies, outcomes);
   } catch (...) {
     const CString failed = FailedTarget(std::current_exception(), hosts.GetPath());
     if (!failed.IsEmpty()) OutcomeOf(outcomes, failed).state = Outcome::failed;
     PutBack(written, outcomes, failed);
     throw;
   }
+  unloading.Finish();
 }
 
-std::vector<Shortfall> Check(Scope scope) {
+std::vector<Shortfall> Check(Scope scope, Users users) {
   std::vector<Shortfall> settings;
   if (scope != Scope::user) {
     CHostsFile hosts;
     Shortfall& shortfall = settings.emplace_back(Shortfall{hosts.GetPath(), {}});
     for (const int row : hosts.MissingRows()) shortfall.missing.emplace_back(kManagedHosts[row].hostName);
   }
-  if (scope != Scope::machine) {
-    const CRegStringValue value = ProxyOverride();
-    ProxyExceptionList list;
-    list.Load(value);
-    Shortfall& shortfall = settings.emplace_back(Shortfall{value.GetName(), {}});
-    // Set puts all seven in front unless the wildcard is there.
-    if (!list.ContainsWildcard())
-      for (const char* exception : kProxyExceptions)
-        if (!list.Contains(exception)) shortfall.missing.emplace_back(exception);
-  }
+  if (scope == Scope::machine) return settings;
+  // A hive another run has loaded cannot be loaded again: one at a time.
+  std::optional<ActionLock> lock;
+  if (users == Users::all) lock.emplace();
+  ProxyLists lists;
+  lists.Reach(users);
+  for (const CRegStringValue& value : lists.Values()) settings.push_back(Lacking(value));
+  if (const std::vector<CFileException> stayed = lists.Release(); !stayed.empty()) throw stayed.front();
   return settings;
 }

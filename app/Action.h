@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CString.h"
+#include "ProxyLists.h"
 
 enum class Action { set, remove };
 
@@ -31,20 +32,25 @@ struct Outcome {
 };
 using Outcomes = std::vector<Outcome>;
 
-// Remove settings when the user's proxy exception list holds the wildcard,
-// Set otherwise. Raises CRegistryException when the list cannot be read.
+// Remove settings when the proxy exception list in force holds the
+// wildcard, Set otherwise. Raises CRegistryException when the list cannot
+// be read.
 Action OfferedAction();
 
-// Carries the action out on the settings of `scope`, all of them or none:
-// the proxy list is written only once the new hosts file is on disk beside
-// the old one, and put back exactly as it was when the hosts file then
-// cannot be replaced. Holds the ActionLock throughout. Raises
-// CBusyException, CFileException or CRegistryException when the action
-// failed; the settings are then as they were, unless the report says the
-// proxy list could not be put back (CRegistryException::restoreFailed).
-// `outcomes` receives each setting the run covers and what became of it,
-// also when it fails.
-void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr);
+// Carries the action out on the settings of `scope`, all of them or none,
+// the proxy part on the lists of `users` (ProxyLists): every list is read
+// first, and written only once the new hosts file is on disk beside the old
+// one; the lists written are put back exactly as they were, the latest
+// first, when a later one or the hosts file's replace fails. Holds the
+// ActionLock throughout, and unloads every hive it loaded before it ends.
+// Raises CBusyException, CFileException or CRegistryException when the
+// action failed; the settings are then as they were, unless the report
+// says a list could not be put back (CRegistryException::restoreFailed).
+// Raises CFileException naming a hive file that stayed loaded after an
+// action done. `outcomes` receives each setting the run covers and what
+// became of it, also when it fails, each mandatory profile's hive file as
+// untouched, and each hive file that stayed loaded as a failure.
+void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr, Users users = Users::desktop);
 
 // One setting as it is, by the rules Set decides by: what it lacks (host
 // names, proxy exceptions); nothing when it is as Set leaves it.
@@ -53,7 +59,9 @@ struct Shortfall {
   std::vector<CString> missing;
 };
 
-// Each setting of `scope`; nothing is changed. Raises CFileException or
-// CRegistryException when a setting cannot be told (a value that cannot be
-// read, a hosts file the tool refuses).
-std::vector<Shortfall> Check(Scope scope);
+// Each setting of `scope`, the proxy part on the lists of `users`; nothing
+// is changed. Raises CFileException or CRegistryException when a setting
+// cannot be told (a value that cannot be read, a hosts file the tool
+// refuses, a hive file that cannot be loaded or that stayed loaded), and
+// CBusyException for every user while another run holds the settings.
+std::vector<Shortfall> Check(Scope scope, Users users = Users::desktop);

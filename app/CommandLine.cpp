@@ -37,6 +37,8 @@ bool Take(const CString& argument, Invocation& invocation) {
     invocation.scope = invocation.scope == Scope::user ? Scope::both : Scope::machine;
   else if (Is(name, "user"))
     invocation.scope = invocation.scope == Scope::machine ? Scope::both : Scope::user;
+  else if (Is(name, "allusers"))
+    invocation.users = Users::all;
   else if (Is(name, "quiet"))
     invocation.quiet = true;
   else if (Is(name.Left(4), "log:") && name.GetLength() > 4)
@@ -50,16 +52,22 @@ bool Take(const CString& argument, Invocation& invocation) {
 
 Invocation ParseArguments(int argc, const char* const* argv) {
   Invocation invocation;
+  CString allUsers;  // the argument that asked for every user, as given
   for (int i = 1; i < argc; ++i) {
     const CString argument(argv[i]);
+    const Users before = invocation.users;
     if (!Take(argument, invocation)) {
       invocation.badArgument = argument;
       return invocation;
     }
+    if (before != invocation.users) allUsers = argument;
   }
   // /log alone keeps the dialog; the other options need a verb.
-  const bool dialogOptions = invocation.scope != Scope::both || invocation.quiet;
-  if (invocation.verb == Invocation::Verb::dialog && dialogOptions) invocation.badArgument = argv[1];
+  const bool dialogOptions = invocation.scope != Scope::both || invocation.quiet || invocation.users == Users::all;
+  if (invocation.verb == Invocation::Verb::dialog && dialogOptions)
+    invocation.badArgument = argv[1];
+  else if (invocation.users == Users::all && invocation.scope == Scope::machine)
+    invocation.badArgument = allUsers;
   return invocation;
 }
 
@@ -68,13 +76,13 @@ VerbResult RunVerb(const Invocation& invocation) {
   const bool checking = invocation.verb == Invocation::Verb::check;
   try {
     if (checking) {
-      result.shortfalls = Check(invocation.scope);
+      result.shortfalls = Check(invocation.scope, invocation.users);
       const bool inPlace = std::all_of(result.shortfalls.begin(), result.shortfalls.end(),
                                        [](const Shortfall& setting) { return setting.missing.empty(); });
       result.status = inPlace ? kExitCompleted : kExitNothingChanged;
     } else {
       const Action action = invocation.verb == Invocation::Verb::set ? Action::set : Action::remove;
-      CarryOut(action, invocation.scope, &result.outcomes);
+      CarryOut(action, invocation.scope, &result.outcomes, invocation.users);
     }
   } catch (...) {
     result.error = std::current_exception();

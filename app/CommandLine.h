@@ -14,15 +14,17 @@ struct Invocation {
 
   Verb verb = Verb::dialog;
   Scope scope = Scope::both;
-  bool quiet = false;   // no window and no message box
-  CString logPath;      // empty: the log's usual place
-  CString badArgument;  // the first argument not understood; empty when all were
+  Users users = Users::desktop;  // whose proxy exception lists
+  bool quiet = false;            // no window and no message box
+  CString logPath;               // empty: the log's usual place
+  CString badArgument;           // the first argument not understood; empty when all were
 };
 
 // Switches start with "/" or "-" and are told apart without regard to
-// letter case: a verb (/set, /remove, /check), /machine, /user, /quiet,
-// /log:PATH, or /? for the usage. Anything else, a second verb, or options
-// without a verb are not understood.
+// letter case: a verb (/set, /remove, /check), /machine, /user, /allusers,
+// /quiet, /log:PATH, or /? for the usage. Anything else, a second verb,
+// options without a verb, or /allusers with the hosts file alone (/machine
+// without /user: no proxy list to cover) are not understood.
 Invocation ParseArguments(int argc, const char* const* argv);
 
 // What a run of a verb came to.

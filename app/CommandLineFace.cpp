@@ -47,6 +47,17 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
   return told;
 }
 
+// Each setting the action wrote or found as it leaves it, a line each on
+// standard output: the value it used (the machine's under the per-machine
+// policy) or each profile's, and whether it changed. What it left alone is
+// in the log.
+void TellTargets(const Outcomes& outcomes) {
+  for (const Outcome& outcome : outcomes) {
+    if (outcome.state == Outcome::changed) PrintOut(Fill(IDS_TARGET_CHANGED, outcome.target));
+    if (outcome.state == Outcome::unchanged) PrintOut(Fill(IDS_TARGET_UNCHANGED, outcome.target));
+  }
+}
+
 }  // namespace
 
 void RunCommandLine(const Invocation& invocation, RunRecord& record) {
@@ -73,6 +84,7 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
     const UINT done = invocation.verb == Invocation::Verb::set ? IDS_SET_DONE : IDS_REMOVE_DONE;
     record.told = LoadResourceString(done);
     PrintOut(record.told);
+    TellTargets(record.outcomes);
     if (boxes) AfxMessageBox(done);
   }
 }

@@ -16,6 +16,7 @@ BOOL CNetSetupApp::InitInstance() {
   const Invocation invocation = ParseArguments(__argc, __argv);
   RunRecord record;
   record.scope = invocation.scope;
+  record.users = invocation.users;
   if (!invocation.badArgument.IsEmpty())
     TellBadArgument(invocation.badArgument, record);
   else if (invocation.verb == Invocation::Verb::dialog)

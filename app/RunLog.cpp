@@ -75,6 +75,7 @@ CString LogLine(const RunRecord& record) {
   line += Field("account", record.account);
   line += Field("verb", record.verb);
   line += Field("scope", ScopeName(record.scope));
+  if (record.users == Users::all) line += Field("users", "all");
   for (const Outcome& outcome : record.outcomes) line += Field("target", outcome.target + ": " + Describe(outcome));
   for (const Shortfall& shortfall : record.shortfalls)
     line += Field("target", shortfall.target + ": " + Describe(shortfall));

@@ -25,6 +25,7 @@ struct RunRecord {
   CString account;  // the one the tool runs as
   CString verb;     // "dialog", "set", "remove", "check", "usage", or the argument not understood
   Scope scope = Scope::both;
+  Users users = Users::desktop;
   Outcomes outcomes;                  // an action: each setting
   std::vector<Shortfall> shortfalls;  // a check: each setting
   std::exception_ptr error;           // the failure that ended it, if one did
@@ -33,7 +34,8 @@ struct RunRecord {
 };
 
 // Tab-separated fields: the time, then "name=value" for the rest, each
-// setting as "target=NAME: what became of it".
+// setting as "target=NAME: what became of it"; "users=all" after the scope
+// for a run on every user's proxy list.
 CString LogLine(const RunRecord& record);
 // The system's error code that `error` carries; 0 when none.
 LONG OsErrorOf(const std::exception_ptr& error);

@@ -5,6 +5,7 @@
 #include "DesktopUser.h"
 #include "InternetSettings.h"
 #include "ManagedHosts.h"
+#include "ProxyPolicy.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ ProxyExceptionList Loaded(const CRegStringValue& value) {
 }  // namespace
 
 CRegStringValue ProxyOverride() {
+  if (ProxySettingsPerMachine()) return MachineProxyOverride();
   // The first component, the user's hive, is only opened: one that is not
   // loaded is a value that cannot be read.
   if (const auto sid = OtherDesktopUserSid()) return CRegStringValue(HKEY_USERS, *sid + "\\" + PROXY_OVERRIDE_PATH);

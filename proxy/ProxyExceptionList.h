@@ -1,4 +1,4 @@
-// The current user's proxy exception list: the registry value ProxyOverride,
+// A proxy exception list: the registry value ProxyOverride,
 // entries separated by ";", split into its entries. Set puts the tool's proxy
 // exception set in front of it, Remove settings takes the set's entries out.
 // Every operation reads the value afresh; nothing is kept between them.
@@ -16,10 +16,12 @@
 inline constexpr const char* PROXY_OVERRIDE_PATH =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride";
 
-// The value of the user signed in at the desktop: under HKEY_CURRENT_USER
-// when that is the process's own user, else in their hive under HKEY_USERS.
-// Raises CRegistryException (serviceAccount) when it would be the list of a
-// service account that nobody is signed in with.
+// The list in force: the machine's where the per-machine policy is on
+// (ProxyPolicy.h); else that of the user signed in at the desktop, under
+// HKEY_CURRENT_USER when that is the process's own user, else in their hive
+// under HKEY_USERS. Raises CRegistryException (serviceAccount) when it
+// would be the list of a service account that nobody is signed in with,
+// and when the policy cannot be read.
 CRegStringValue ProxyOverride();
 
 class ProxyExceptionList {

@@ -117,7 +117,10 @@ const char* RootName(HKEY root) {
 
 }  // namespace
 
-CString CRegStringValue::GetName() const { return CString(RootName(m_hRootKey)) + "\\" + m_strPath; }
+CString CRegStringValue::GetName() const {
+  if (m_strShownAs.IsEmpty()) return CString(RootName(m_hRootKey)) + "\\" + m_strPath;
+  return m_strShownAs + m_strPath.Mid(std::max(m_strPath.Find('\\'), 0));
+}
 
 void CRegStringValue::Raise(CRegistryException::Cause cause, LONG osError) const {
   throw CRegistryException(cause, osError, GetName());

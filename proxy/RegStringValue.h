@@ -26,7 +26,10 @@ struct RegStoredValue {
 
 class CRegStringValue {
  public:
-  CRegStringValue(HKEY hRootKey, CString strPath) : m_hRootKey(hRootKey), m_strPath(std::move(strPath)) {}
+  // `strShownAs`, when given, names the root and the first key as the user
+  // is told them: a hive file loaded under a key of the run's own.
+  CRegStringValue(HKEY hRootKey, CString strPath, CString strShownAs = CString())
+      : m_hRootKey(hRootKey), m_strPath(std::move(strPath)), m_strShownAs(std::move(strShownAs)) {}
 
   // The text in the ANSI code page; `stored` receives the value as held.
   // Raises when a key cannot be opened or created, when the value cannot be
@@ -51,4 +54,5 @@ class CRegStringValue {
 
   HKEY m_hRootKey;
   CString m_strPath;
+  CString m_strShownAs;
 };

@@ -27,6 +27,11 @@
 #define IDS_BAD_ARGUMENT 105
 #define IDS_CHECK_IN_PLACE 106
 #define IDS_CHECK_MISSING 107
+// After /set or /remove, each setting it covered: changed, or already as
+// the action leaves it ("%1": the hosts file or the value). Ids the
+// framework's range leaves free.
+#define IDS_TARGET_CHANGED 61895
+#define IDS_TARGET_UNCHANGED 61896
 
 // Application icon
 #define IDR_MAINFRAME 128

@@ -47,7 +47,9 @@ CString LoadResourceString(UINT id) {
   std::vector<char> buffer(256);
   for (;;) {
     const int length = LoadStringA(AfxGetResourceHandle(), id, buffer.data(), static_cast<int>(buffer.size()));
-    if (length < static_cast<int>(buffer.size()) - 1) return CString(buffer.data(), length);
+    // A double-byte character that does not fit is left out whole: a text
+    // cut there ends two bytes short of the buffer's end, not one.
+    if (length < static_cast<int>(buffer.size()) - 2) return CString(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
 }

@@ -20,6 +20,7 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
     Scope scope;
     bool quiet;
     const char* log;
+    Users users = Users::desktop;
   } cases[] = {
       {{}, Verb::dialog, Scope::both, false, ""},
       {{"/set"}, Verb::set, Scope::both, false, ""},
@@ -29,6 +30,9 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
       {{"/set", "/set", "/Log:C:\\logs\\a b.log"}, Verb::set, Scope::both, false, "C:\\logs\\a b.log"},
       {{"/log:x.log"}, Verb::dialog, Scope::both, false, "x.log"},
       {{"/set", "-?"}, Verb::usage, Scope::both, false, ""},
+      {{"/AllUsers", "/set", "/quiet"}, Verb::set, Scope::both, true, "", Users::all},
+      {{"/check", "-allusers", "/user"}, Verb::check, Scope::user, false, "", Users::all},
+      {{"/remove", "/allusers", "/machine", "/user"}, Verb::remove, Scope::both, false, "", Users::all},
   };
   for (const auto& c : cases) {
     const Invocation invocation = Parse(c.arguments);
@@ -38,6 +42,7 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
     EXPECT_EQ(invocation.scope, c.scope);
     EXPECT_EQ(invocation.quiet, c.quiet);
     EXPECT_EQ(invocation.logPath, c.log);
+    EXPECT_EQ(invocation.users, c.users);
   }
 }
 
@@ -54,6 +59,10 @@ TEST(CommandLineTest, TheFirstArgumentNotUnderstoodIsNamed) {
       {{"/log:"}, "/log:"},
       {{"/"}, "/"},
       {{"/set:"}, "/set:"},
+      {{"/allusers"}, "/allusers"},
+      {{"/log:x", "/allusers"}, "/log:x"},
+      {{"/set", "/ALLUSERS", "/machine"}, "/ALLUSERS"},
+      {{"/machine", "/check", "-allusers"}, "-allusers"},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c.arguments).badArgument, c.named) << c.named;
 }

@@ -32,6 +32,12 @@
 //                   source, with "probe line" as its one string: "eventtext TEXT"
 //   load:NAME       load the library NAME as the loader finds it; "load NAME PATH"
 //                   (the file it took) or "load NAME <none>"
+//   machineproxy?   "machineproxy VALUE" or "machineproxy <missing>": the machine's ProxyOverride
+//   machineproxy=TEXT  set it; "machineproxy-" deletes it
+//   policy=N        the per-machine proxy policy's ProxySettingsPerUser as the DWORD N; "policy-" deletes it
+//   defaultprofile=FOLDER  a Default profile in FOLDER: its NTUSER.DAT saved anew (a list of
+//                   "<local>"), the profile list naming the folder; "defaultprofile-" names none
+//   hives?          "hives NAME..." the keys under HKEY_USERS
 #include <windows.h>
 
 #include <cstdio>
@@ -41,8 +47,11 @@
 #include <string>
 #include <vector>
 
+#include "HivePrivileges.h"
 #include "ManagedHosts.h"
+#include "ProxyPolicy.h"
 #include "RegistryValues.h"
+#include "UserProfiles.h"
 
 namespace {
 
@@ -328,6 +337,64 @@ void Load(const std::string& name) {
   std::printf("load %s %s\n", name.c_str(), path);
 }
 
+void MachineProxy(const std::string& command) {
+  const std::string& key = RegistryValues::kProxyKey;
+  const std::string& name = RegistryValues::kProxyName;
+  if (command == "machineproxy?") {
+    const auto value = RegistryValues::Value(HKEY_LOCAL_MACHINE, key, name);
+    std::printf("machineproxy %s\n", value ? value->bytes.substr(0, value->bytes.find('\0')).c_str() : "<missing>");
+  } else if (command == "machineproxy-") {
+    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, key, name, std::nullopt);
+  } else {
+    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, key, name, RegistryValues::Sz(command.substr(13)));
+  }
+}
+
+void Policy(const std::string& command) {
+  std::optional<RegistryValues::Stored> value;
+  if (command != "policy-") {
+    const DWORD number = std::strtoul(command.c_str() + 7, nullptr, 10);
+    value = RegistryValues::Stored{REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+  }
+  RegistryValues::SetValue(HKEY_LOCAL_MACHINE, PROXY_POLICY_PATH, "ProxySettingsPerUser", value);
+}
+
+// A hive of its own, as a new account's Default profile would have: saved
+// from a scratch key of the user's, with nothing but a proxy list.
+void DefaultProfile(const std::string& command) {
+  if (command == "defaultprofile-") {
+    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, PROFILE_LIST_PATH, "Default", std::nullopt);
+    return;
+  }
+  const std::string folder = command.substr(command.find('=') + 1);
+  const std::string hive = folder + "\\NTUSER.DAT";
+  const std::string scratch = "Software\\NetSetupTest";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(hive.c_str());
+  RegistryValues::SetValue(scratch + "\\" + RegistryValues::kProxyKey, RegistryValues::kProxyName,
+                           RegistryValues::Sz("<local>"));
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("scratch key");
+  const HivePrivileges privileges;
+  const LSTATUS saved = RegSaveKeyA(key, hive.c_str(), nullptr);
+  RegCloseKey(key);
+  RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+  if (saved != ERROR_SUCCESS) Fail("hive not saved");
+  RegistryValues::SetValue(HKEY_LOCAL_MACHINE, PROFILE_LIST_PATH, "Default",
+                           RegistryValues::Stored{REG_EXPAND_SZ, folder + '\0'});
+}
+
+void Hives() {
+  std::printf("hives");
+  char name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(HKEY_USERS, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    std::printf(" %s", name);
+  }
+  std::printf("\n");
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -398,6 +465,14 @@ void Run(const std::string& command) {
     EventText(std::strtoul(argument().c_str(), nullptr, 10));
   } else if (command.rfind("load:", 0) == 0) {
     Load(argument());
+  } else if (command.rfind("machineproxy", 0) == 0) {
+    MachineProxy(command);
+  } else if (command.rfind("policy", 0) == 0) {
+    Policy(command);
+  } else if (command.rfind("defaultprofile", 0) == 0) {
+    DefaultProfile(command);
+  } else if (command == "hives?") {
+    Hives();
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

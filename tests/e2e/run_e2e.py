@@ -308,7 +308,7 @@ def test_command_line(s):
         (["-SET", "-User", "-Quiet"], ordinary, (ORIGINAL_HOSTS, joined), EXIT_COMPLETED, SET_DONE, 0, None),
         (["/check", "/quiet", "/user"], ordinary, None, EXIT_NOTHING_CHANGED, "", 7, None),
         (["/remove", "/quiet"], full, ordinary, EXIT_COMPLETED, REMOVE_DONE, 0, None),
-        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 15, None),
+        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 16, None),
         (["/?"], ordinary, None, EXIT_COMPLETED, "使い方: ", 0, None),
         (["/set"], ordinary, full, EXIT_COMPLETED, SET_DONE, 0, SET_DONE),
         (["/check"], full, None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, CHECK_IN_PLACE),
@@ -448,6 +448,74 @@ def test_libraries_beside_the_executable_are_never_loaded(s):
             os.environ["WINE_RUN_OVERRIDES"] = saved
 
 
+def test_every_user_on_the_command_line(s):
+    """/allusers: the prefix's user, whose hive wine has loaded, and a
+    Default profile's hive file, which the tool loads and unloads; the
+    hosts file with them. Wine 8.0 drops what is written to a hive loaded
+    this way when it is unloaded: that the Default profile's list keeps the
+    exceptions is proved natively, not here."""
+    changed = " を変更しました。"  # after an action, each setting as named
+    proxy_override = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
+    users = "intranet.test;<local>"
+    user_list = "HKEY_USERS\\S-1-5-21-0-0-0-1000\\" + proxy_override  # the prefix's user, as wine names it
+    default_folder = "C:\\users\\Default"
+    default_list = default_folder + "\\NTUSER.DAT\\" + proxy_override
+    s.set_hosts(ORIGINAL_HOSTS)
+    s.drive("proxy=" + users, f"defaultprofile={default_folder}")
+    try:
+        status, stdout, stderr, _, dialog = s.command("/set", "/allusers", "/quiet")
+        expect(status == EXIT_COMPLETED and not dialog and stderr == "", f"status {status}: {stderr!r}")
+        expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s), "hosts set")
+        expect(s.proxy() == s.joined + ";" + users, f"proxy {s.proxy()!r}")
+        told = stdout.splitlines()
+        expect(told[0] == SET_DONE, told)
+        for name in (HOSTS_WINDOWS_PATH, user_list, default_list):
+            expect(any(line.lower() == (name + changed).lower() for line in told[1:]), f"{name}: {told}")
+        line = s.log_lines()[-1]
+        expect("\tverb=set\tscope=both\tusers=all\t" in line, line)
+        for name in (user_list, default_list):
+            expect(f"\ttarget={name}: changed\t".lower() in line.lower(), f"{name}: {line}")
+        hives = s.drive("hives?")[0].split()[1:]
+        expect(not [h for h in hives if h.startswith("OrvaneSetup.")], f"a hive left loaded: {hives}")
+        status, stdout, _, _, _ = s.command("/remove", "/allusers", "/quiet")
+        expect(status == EXIT_COMPLETED and stdout.startswith(REMOVE_DONE), f"status {status}: {stdout!r}")
+        expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == users, "removed")
+    finally:
+        s.drive("defaultprofile-")
+
+
+def test_per_machine_policy(s):
+    """Where the policy makes proxy settings per machine, the machine's list
+    is the one the command line (with or without /allusers) and the dialog
+    read and write, and the one named; the user's stays as it is."""
+    machine_list = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
+    told = [(machine_list + t).lower() for t in (" を変更しました。", " は変更の必要がありませんでした。")]
+    s.set_hosts(ORIGINAL_HOSTS)
+    s.drive("policy=0", "machineproxy=machine.test", "proxy=user.test")
+    try:
+        for arguments in (["/set", "/quiet"], ["/set", "/allusers", "/quiet", "/user"]):
+            status, stdout, _, _, _ = s.command(*arguments)
+            expect(status == EXIT_COMPLETED, f"{arguments}: status {status}")
+            expect(s.drive("machineproxy?")[0] == f"machineproxy {s.joined};machine.test", arguments)
+            expect(s.proxy() == "user.test", f"{arguments}: the user's list {s.proxy()!r}")
+            expect(stdout.splitlines()[-1].lower() in told, f"{arguments}: {stdout!r}")
+            expect(f"\ttarget={machine_list}: ".lower() in s.log_lines()[-1].lower(), s.log_lines()[-1])
+        expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s), "hosts set")
+        # The dialog offers what the machine's list calls for.
+        with s.running(EXIT_COMPLETED):
+            lines = s.drive("wait", "state", "click:1001", "box", "ok", "gone")
+            expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
+            expect(lines[1].split("|")[1] == REMOVE_DONE, lines[1])
+        expect(s.drive("machineproxy?")[0] == "machineproxy machine.test", "machine's list put back")
+        expect(s.proxy() == "user.test" and s.hosts() == ORIGINAL_HOSTS, "user's list and hosts")
+        s.drive("policy-", f"machineproxy={s.joined};machine.test")
+        with s.running(EXIT_NOTHING_CHANGED):
+            state = s.drive("wait", "state", "click:2", "gone")[0]
+            expect(state == "state set=1 remove=0 focus=2", f"policy off: {state}")
+    finally:
+        s.drive("policy-", "machineproxy-")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -478,7 +546,8 @@ def main():
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
-             test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded]
+             test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
+             test_every_user_on_the_command_line, test_per_machine_policy]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

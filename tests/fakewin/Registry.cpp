@@ -6,27 +6,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "RegistryTree.h"
+
+using fakewin::tree::Folded;
+using fakewin::tree::Key;
+using fakewin::tree::MarkDeleted;
+using fakewin::tree::Value;
+
 namespace {
 
 // Windows refuses a key name of more than 255 characters.
 constexpr size_t kMaxKeyName = 255;
-
-struct Value {
-  DWORD type = REG_NONE;
-  std::string bytes;
-};
-
-struct Key {
-  std::map<std::string, std::shared_ptr<Key>> subkeys;  // by folded name
-  std::map<std::string, Value> values;                  // by folded name
-  bool deleted = false;                                 // handles to a deleted key fail
-};
 
 struct OpenKey {
   std::shared_ptr<Key> key;
@@ -39,25 +36,10 @@ bool IsPredefined(HKEY handle) {
   return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE || handle == HKEY_USERS;
 }
 
-// ASCII letters in lower case; a double-byte character is kept whole, so its
-// trail byte never folds.
-std::string Folded(std::string_view name) {
-  std::string folded;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
-      folded += name.substr(i++, 2);
-    } else {
-      folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
-    }
-  }
-  return folded;
-}
-
 // A new user's registry: HKEY_CURRENT_USER\Software and nothing else.
 std::map<HKEY, std::shared_ptr<Key>> NewUserRoots() {
   auto user = std::make_shared<Key>();
-  user->subkeys[Folded("Software")] = std::make_shared<Key>();
+  user->subkeys[Folded("Software")] = fakewin::tree::NewKey("Software");
   return {{HKEY_CURRENT_USER, std::move(user)}};
 }
 
@@ -88,9 +70,7 @@ std::vector<std::string> Components(std::string_view path) {
 
 LSTATUS FromHandle(HKEY handle, OpenKey& open) {
   if (IsPredefined(handle)) {
-    auto& root = g_roots[handle];
-    if (!root) root = std::make_shared<Key>();
-    open = OpenKey{root, KEY_ALL_ACCESS};
+    open = OpenKey{fakewin::tree::Root(handle), KEY_ALL_ACCESS};
     return ERROR_SUCCESS;
   }
   const auto found = g_open.find(handle);
@@ -117,7 +97,7 @@ LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<K
     }
     if (!create) return ERROR_FILE_NOT_FOUND;
     if (!(from.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-    key = key->subkeys[Folded(name)] = std::make_shared<Key>();
+    key = key->subkeys[Folded(name)] = fakewin::tree::NewKey(name);
     disposition = REG_CREATED_NEW_KEY;
   }
   return ERROR_SUCCESS;
@@ -213,9 +193,10 @@ LSTATUS SetValue(HKEY handle, const std::string& name, DWORD type, const BYTE* d
   return ERROR_SUCCESS;
 }
 
-void MarkDeleted(Key& key) {
-  key.deleted = true;
-  for (auto& [name, subkey] : key.subkeys) MarkDeleted(*subkey);
+bool Within(const Key& outer, const Key& key) {
+  if (&outer == &key) return true;
+  return std::any_of(outer.subkeys.begin(), outer.subkeys.end(),
+                     [&](const auto& subkey) { return Within(*subkey.second, key); });
 }
 
 }  // namespace
@@ -226,9 +207,41 @@ int OpenKeyCount() { return static_cast<int>(g_open.size()); }
 
 void ResetRegistry() {
   g_open.clear();
+  tree::DropHives();
   g_roots = NewUserRoots();
 }
 
+namespace tree {
+
+std::string Folded(std::string_view name) {
+  std::string folded;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
+      folded += name.substr(i++, 2);
+    } else {
+      folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
+    }
+  }
+  return folded;
+}
+
+std::shared_ptr<Key>& Root(HKEY root) {
+  auto& key = g_roots[root];
+  if (!key) key = std::make_shared<Key>();
+  return key;
+}
+
+bool HandleOpenWithin(const Key& key) {
+  return std::any_of(g_open.begin(), g_open.end(), [&](const auto& open) { return Within(key, *open.second->key); });
+}
+
+void MarkDeleted(Key& key) {
+  key.deleted = true;
+  for (auto& [name, subkey] : key.subkeys) MarkDeleted(*subkey);
+}
+
+}  // namespace tree
 }  // namespace fakewin
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
@@ -267,6 +280,20 @@ LSTATUS RegSetValueExW(HKEY handle, LPCWSTR valueName, DWORD, DWORD type, const 
 LSTATUS RegCloseKey(HKEY handle) {
   if (IsPredefined(handle)) return ERROR_SUCCESS;
   return g_open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR, LPDWORD,
+                      PFILETIME) {
+  if (fakewin::ShouldFail("RegEnumKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  if (name == nullptr || nameSize == nullptr || reserved != nullptr) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> key;
+  if (const LSTATUS status = KeyFor(handle, KEY_ENUMERATE_SUB_KEYS, key); status != ERROR_SUCCESS) return status;
+  if (index >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  const std::string& found = std::next(key->subkeys.begin(), index)->second->name;
+  if (*nameSize <= found.size()) return ERROR_MORE_DATA;
+  std::memcpy(name, found.c_str(), found.size() + 1);
+  *nameSize = static_cast<DWORD>(found.size());
+  return ERROR_SUCCESS;
 }
 
 LSTATUS RegDeleteTreeA(HKEY handle, LPCSTR subKey) {

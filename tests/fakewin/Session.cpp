@@ -4,6 +4,7 @@
 #include <fakewin.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -26,6 +27,11 @@ constexpr DWORD kShellProcessId = 200;
 char g_ownProcess;
 char g_shellProcess;
 char g_ownToken;
+char g_ownAdjustableToken;  // opened with TOKEN_ADJUST_PRIVILEGES
+// The privileges the process holds, by their LUIDs' low parts, and those
+// of them it enabled.
+const std::pair<const char*, DWORD> kPrivileges[] = {{SE_BACKUP_NAME, 17}, {SE_RESTORE_NAME, 18}};
+std::set<DWORD> g_enabledPrivileges;
 char g_shellToken;
 char g_shellWindow;
 char g_internetLibrary;
@@ -92,6 +98,12 @@ std::vector<DWORD> TakeInternetOptions(bool present) {
   return std::exchange(g_internetOptions, {});
 }
 
+bool PrivilegeEnabled(const char* name) {
+  for (const auto& [known, luid] : kPrivileges)
+    if (std::strcmp(known, name) == 0) return g_enabledPrivileges.count(luid) > 0;
+  return false;
+}
+
 void HideExport(const char* name) {
   if (name)
     g_hiddenExports.insert(name);
@@ -104,6 +116,7 @@ std::vector<std::string> TakeStrayLoads() { return std::exchange(g_strayLoads, {
 LibrarySearch GetLibrarySearch() { return g_librarySearch; }
 
 void ResetLibraries() {
+  g_enabledPrivileges.clear();
   g_strayLoads.clear();
   g_librarySearch = {};
   g_hasInternetLibrary = true;
@@ -132,7 +145,7 @@ HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   if (!(access & TOKEN_QUERY)) return Fail(ERROR_ACCESS_DENIED);
   if (process == &g_ownProcess) {
-    *token = &g_ownToken;
+    *token = (access & TOKEN_ADJUST_PRIVILEGES) ? &g_ownAdjustableToken : &g_ownToken;
   } else if (process == &g_shellProcess) {
     if (!g_shellTokenOpen) return Fail(ERROR_ACCESS_DENIED);
     *token = &g_shellToken;
@@ -145,8 +158,9 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 // The record, with the SID's text right after it in the caller's buffer.
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD length,
                          LPDWORD returnLength) {
-  if (kind != TokenUser || (token != &g_ownToken && token != &g_shellToken)) return Fail(ERROR_INVALID_PARAMETER);
-  const std::string& sid = token == &g_ownToken ? g_processUser : g_desktopUser;
+  const bool own = token == &g_ownToken || token == &g_ownAdjustableToken;
+  if (kind != TokenUser || (!own && token != &g_shellToken)) return Fail(ERROR_INVALID_PARAMETER);
+  const std::string& sid = own ? g_processUser : g_desktopUser;
   const DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size() + 1);
   if (returnLength) *returnLength = needed;
   if (information == nullptr || length < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -160,6 +174,48 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID info
 BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text) {
   if (sid == nullptr || text == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *text = strdup(static_cast<const char*>(sid));
+  return TRUE;
+}
+
+BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
+  if (system != nullptr || name == nullptr || luid == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  for (const auto& [known, low] : kPrivileges) {
+    if (strcasecmp(known, name) != 0) continue;
+    *luid = LUID{low, 0};
+    return TRUE;
+  }
+  return Fail(ERROR_NO_SUCH_PRIVILEGE);
+}
+
+// Enables or disables each privilege named, as the system does: the
+// previous state receives those whose state changed, as they were.
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+                           PTOKEN_PRIVILEGES previousState, LPDWORD returnLength) {
+  if (token != &g_ownAdjustableToken) return Fail(ERROR_ACCESS_DENIED);
+  if (disableAll || newState == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::vector<LUID_AND_ATTRIBUTES> changed;
+  for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
+    const LUID_AND_ATTRIBUTES& wanted = newState->Privileges[i];
+    const bool was = g_enabledPrivileges.count(wanted.Luid.LowPart) > 0;
+    const bool enable = (wanted.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    if (was != enable) changed.push_back({wanted.Luid, was ? DWORD{SE_PRIVILEGE_ENABLED} : DWORD{0}});
+  }
+  const auto needed =
+      static_cast<DWORD>(sizeof(TOKEN_PRIVILEGES) + sizeof(LUID_AND_ATTRIBUTES) * std::max<size_t>(changed.size(), 1) -
+                         sizeof(LUID_AND_ATTRIBUTES));
+  if (returnLength) *returnLength = needed;
+  if (previousState && bufferLength < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  for (const LUID_AND_ATTRIBUTES& privilege : changed) {
+    if (privilege.Attributes & SE_PRIVILEGE_ENABLED)
+      g_enabledPrivileges.erase(privilege.Luid.LowPart);
+    else
+      g_enabledPrivileges.insert(privilege.Luid.LowPart);
+  }
+  if (previousState) {
+    previousState->PrivilegeCount = static_cast<DWORD>(changed.size());
+    std::copy(changed.begin(), changed.end(), previousState->Privileges);
+  }
+  SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace {
@@ -12,6 +13,7 @@ constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
 constexpr const char* kWindowsDirectory = "C:\\Windows";
 
 DWORD g_version = fakewin::kNtVersion;
+std::map<std::string, std::string> g_environment;  // by the name in upper case
 std::string g_systemDirectory = kSystemDirectory;
 std::string g_windowsDirectory = kWindowsDirectory;
 
@@ -21,6 +23,32 @@ struct Failure {
   DWORD error = 0;
   int counted = 0;
 } g_failure;
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  return text;
+}
+
+// "%NAME%" replaced by the variable's value wherever one is set.
+std::string Expanded(const std::string& source) {
+  std::string out;
+  size_t at = 0;
+  for (size_t open; (open = source.find('%', at)) != std::string::npos;) {
+    const size_t close = source.find('%', open + 1);
+    if (close == std::string::npos) break;
+    const auto found = g_environment.find(Upper(source.substr(open + 1, close - open - 1)));
+    out += source.substr(at, open - at);
+    if (found == g_environment.end()) {
+      out += '%';  // not a variable: its "%" is text, the next one may open one
+      at = open + 1;
+      continue;
+    }
+    out += found->second;
+    at = close + 1;
+  }
+  return out + source.substr(at);
+}
 
 UINT CopyDirectory(const std::string& directory, LPSTR buffer, UINT size) {
   const auto length = static_cast<UINT>(directory.size());
@@ -35,6 +63,7 @@ namespace fakewin {
 
 void Reset() {
   SetSystem(kNtVersion, kSystemDirectory, kWindowsDirectory);
+  g_environment = {{"SYSTEMDRIVE", "C:"}};
   ClearFailure();
   ResetRegistry();
   SetUsers(kUserSid, kUserSid);
@@ -56,6 +85,8 @@ void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDi
   g_systemDirectory = systemDirectory;
   g_windowsDirectory = windowsDirectory;
 }
+
+void SetEnvironment(const char* name, const char* value) { g_environment[Upper(name)] = value; }
 
 void InjectFailure(const char* function, int nth, DWORD error) {
   g_failure = Failure{function ? function : "", nth, error, 0};
@@ -82,5 +113,14 @@ DWORD GetVersion() { return g_version; }
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return CopyDirectory(g_systemDirectory, buffer, size); }
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return CopyDirectory(g_windowsDirectory, buffer, size); }
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR expanded, DWORD size) {
+  const std::string text = Expanded(source ? source : "");
+  const auto needed = static_cast<DWORD>(text.size() + 1);
+  if (expanded != nullptr && size >= needed) std::memcpy(expanded, text.c_str(), needed);
+  return needed;
+}
 
 void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }

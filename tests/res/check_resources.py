@@ -231,9 +231,10 @@ def about_box(dep):
 # ------------------------------------------------------------------ strings
 
 # Our own: the dialog's three, the command line's four; out of memory; file
-# errors by cause; registry errors by cause; another run busy.
+# errors by cause; registry errors by cause; another run busy; what became
+# of each setting after an action on the command line.
 STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 61475] + list(range(61856, 61871)) + \
-    [61880, 61881, 61882, 61883, 61890]
+    [61880, 61881, 61882, 61883, 61890, 61895, 61896]
 # The event log's message file (RCDATA).
 EVENT_MESSAGES_ID = 129
 
@@ -271,10 +272,11 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    for sid in (105, 107, 61883):
+    for sid in (105, 107, 61883, 61895, 61896):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
     usage = s.get(104, "")
-    for switch in ("%1", "/set", "/remove", "/check", "/machine", "/user", "/quiet", "/log:", "/?", "1618"):
+    for switch in ("%1", "/set", "/remove", "/check", "/machine", "/user", "/allusers", "/quiet", "/log:", "/?",
+                   "1618"):
         t.check(switch in usage, f"usage names {switch}")
     t.equal(sorted(s), STRING_IDS, "string ids")
     for sid, text in sorted(s.items()):

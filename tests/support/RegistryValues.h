@@ -1,7 +1,8 @@
-// Raw access to values under HKEY_CURRENT_USER, apart from the code under
-// test: a value's type and bytes, read, stored and deleted. Through the
-// narrow calls text is in the ANSI code page; through the wide ones, exactly
-// as the registry holds it. What cannot be done raises std::runtime_error.
+// Raw access to registry values, under HKEY_CURRENT_USER unless another
+// root is given, apart from the code under test: a value's type and bytes,
+// read, stored and deleted. Through the narrow calls text is in the ANSI
+// code page; through the wide ones, exactly as the registry holds it. What
+// cannot be done raises std::runtime_error.
 #pragma once
 
 #include <windows.h>
@@ -32,10 +33,11 @@ class RegistryValues {
   inline static const std::string kProxyKey{kProxyPath.substr(0, kProxyPath.rfind('\\'))};
   inline static const std::string kProxyName{kProxyPath.substr(kProxyPath.rfind('\\') + 1)};
 
-  static void CreateKey(const std::string& path) {
+  static void CreateKey(const std::string& path) { CreateKey(HKEY_CURRENT_USER, path); }
+  static void CreateKey(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    Check(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                          &key, nullptr),
+    Check(RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr),
           "create", path);
     RegCloseKey(key);
   }
@@ -49,8 +51,12 @@ class RegistryValues {
 
   // The value's type and raw bytes; nothing when the key or the value is missing.
   static std::optional<Stored> Value(const std::string& keyPath, const std::string& name, bool wide = false) {
+    return Value(HKEY_CURRENT_USER, keyPath, name, wide);
+  }
+  static std::optional<Stored> Value(HKEY root, const std::string& keyPath, const std::string& name,
+                                     bool wide = false) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
     const UniqueKey owner(key);
     const auto query = [&](DWORD* type, std::string* bytes, DWORD* size) {
       auto* data = bytes ? reinterpret_cast<LPBYTE>(bytes->data()) : nullptr;
@@ -71,9 +77,13 @@ class RegistryValues {
   // registry would count a NUL that the caller left out.
   static void SetValue(const std::string& keyPath, const std::string& name, const std::optional<Stored>& value,
                        bool wide = false) {
-    CreateKey(keyPath);
+    SetValue(HKEY_CURRENT_USER, keyPath, name, value, wide);
+  }
+  static void SetValue(HKEY root, const std::string& keyPath, const std::string& name,
+                       const std::optional<Stored>& value, bool wide = false) {
+    CreateKey(root, keyPath);
     HKEY key = nullptr;
-    Check(RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key), "open", keyPath);
+    Check(RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key), "open", keyPath);
     const UniqueKey owner(key);
     if (!value) {
       const LSTATUS status = RegDeleteValueA(key, name.c_str());
@@ -100,7 +110,6 @@ class RegistryValues {
  private:
   static void Check(LSTATUS status, const char* what, const std::string& path) {
     if (status != ERROR_SUCCESS)
-      throw std::runtime_error(std::string("cannot ") + what + " HKEY_CURRENT_USER\\" + path + ": error " +
-                               std::to_string(status));
+      throw std::runtime_error(std::string("cannot ") + what + " " + path + ": error " + std::to_string(status));
   }
 };

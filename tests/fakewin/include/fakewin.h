@@ -42,8 +42,19 @@ bool ShouldFail(const char* function);
 
 // Registry handles opened and not yet closed; predefined root keys not counted.
 int OpenKeyCount();
+// The names of the keys under HKEY_USERS that hold a loaded hive file.
+std::vector<std::string> LoadedHives();
+// Another program holds a key in every loaded hive from now on: unloading
+// one fails with ERROR_ACCESS_DENIED; false: nobody does.
+void HoldKeysInHives(bool held);
+// Whether the process has enabled the privilege `name` (SE_BACKUP_NAME,
+// SE_RESTORE_NAME).
+bool PrivilegeEnabled(const char* name);
+// An environment variable for ExpandEnvironmentStringsA; a fresh machine
+// has SystemDrive "C:" alone.
+void SetEnvironment(const char* name, const char* value);
 // A new user's registry, HKEY_CURRENT_USER\Software and nothing else; every
-// open key handle is dropped.
+// open key handle and every loaded hive is dropped, its file left as it was.
 void ResetRegistry();
 
 // Whose the process is and who is signed in at the desktop, as SIDs in

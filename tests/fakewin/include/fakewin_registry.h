@@ -19,11 +19,15 @@ typedef BYTE* LPBYTE;
 #define HKEY_USERS (reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<LONG>(0x80000003))))
 
 #define ERROR_BAD_PATHNAME 161L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_BADDB 1009L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
 
 #define KEY_QUERY_VALUE 0x0001u
 #define KEY_SET_VALUE 0x0002u
 #define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
 #define KEY_READ 0x20019u
 #define KEY_WRITE 0x20006u
 #define KEY_ALL_ACCESS 0xF003Fu
@@ -48,5 +52,16 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 LSTATUS RegCloseKey(HKEY key);
+typedef struct _FILETIME FILETIME, *PFILETIME;  // NOLINT(bugprone-reserved-identifier): the SDK's name
+// Subkeys by index, in the order of their names without regard to case.
+LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
+                      LPDWORD classSize, PFILETIME lastWrite);
+// A hive file (the fake's own format) loaded as a new key under
+// HKEY_USERS or HKEY_LOCAL_MACHINE, as the system does: only with the backup
+// and restore privileges enabled; the file made where it is missing and
+// held without sharing until the key is unloaded; unloading refused while
+// a handle into it is open, and writes the keys back to the file.
+LSTATUS RegLoadKeyA(HKEY key, LPCSTR subKey, LPCSTR file);
+LSTATUS RegUnLoadKeyA(HKEY key, LPCSTR subKey);
 // Used by the tests alone, to clear their scratch keys.
 LSTATUS RegDeleteTreeA(HKEY key, LPCSTR subKey);

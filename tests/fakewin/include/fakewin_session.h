@@ -16,7 +16,13 @@ typedef intptr_t (*FARPROC)();
 
 #define PROCESS_QUERY_INFORMATION 0x0400u
 #define PROCESS_QUERY_LIMITED_INFORMATION 0x1000u
+#define TOKEN_ADJUST_PRIVILEGES 0x0020u
 #define TOKEN_QUERY 0x0008u
+#define SE_PRIVILEGE_ENABLED 0x2u
+#define ERROR_NOT_ALL_ASSIGNED 1300L
+#define ERROR_NO_SUCH_PRIVILEGE 1313L
+#define SE_BACKUP_NAME "SeBackupPrivilege"
+#define SE_RESTORE_NAME "SeRestorePrivilege"
 
 typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;  // NOLINT
 typedef struct _SID_AND_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier)
@@ -27,6 +33,19 @@ typedef struct _TOKEN_USER {  // NOLINT(bugprone-reserved-identifier)
   SID_AND_ATTRIBUTES User;
 } TOKEN_USER;
 
+typedef struct _LUID {  // NOLINT(bugprone-reserved-identifier)
+  DWORD LowPart;
+  LONG HighPart;
+} LUID, *PLUID;
+typedef struct _LUID_AND_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier)
+  LUID Luid;
+  DWORD Attributes;
+} LUID_AND_ATTRIBUTES;
+typedef struct _TOKEN_PRIVILEGES {  // NOLINT(bugprone-reserved-identifier)
+  DWORD PrivilegeCount;
+  LUID_AND_ATTRIBUTES Privileges[1];
+} TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
+
 HWND GetShellWindow();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 HANDLE GetCurrentProcess();
@@ -35,6 +54,11 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD length,
                          LPDWORD returnLength);
 BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
+// The process holds the backup and restore privileges, disabled until it
+// enables them, as an administrator's does.
+BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+                           PTOKEN_PRIVILEGES previousState, LPDWORD returnLength);
 HLOCAL LocalFree(HLOCAL memory);
 
 // The session's user by name, and the SID of a name.

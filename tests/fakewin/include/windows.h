@@ -92,6 +92,10 @@ DWORD GetVersion();
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 void Sleep(DWORD milliseconds);
+DWORD GetCurrentProcessId();
+// Variables as the tests set them (fakewin::SetEnvironment); "%NAME%" of
+// one not set stays as it is.
+DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR expanded, DWORD size);
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                    HANDLE templateFile);

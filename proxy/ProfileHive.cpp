@@ -1,0 +1,80 @@
+#include "ProfileHive.h"
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+#include "FileException.h"
+#include "Handle.h"
+#include "ProxyExceptionList.h"
+#include "RegistryException.h"
+
+namespace {
+
+// A name no SID can have ("S-1-..."), and no other run's: runs do not
+// overlap, and a key left by one that ended abruptly has its process's id.
+constexpr char kKeyPrefix[] = "OrvaneSetup.";
+constexpr int kUnloadTries = 5;
+constexpr DWORD kUnloadPauseMs = 200;
+
+CString KeyName(int number) {
+  return CString(kKeyPrefix) + std::to_string(GetCurrentProcessId()).c_str() + "." + std::to_string(number).c_str();
+}
+
+// The user's hive is loaded: they are signed in, or a program of theirs runs.
+bool IsLoaded(const CString& sid) {
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExA(HKEY_USERS, sid, 0, KEY_READ, &key);
+  if (status == ERROR_FILE_NOT_FOUND) return false;
+  if (status != ERROR_SUCCESS)
+    throw CRegistryException(CRegistryException::readFailed, status, "HKEY_USERS\\" + sid + "\\" + PROXY_OVERRIDE_PATH);
+  RegCloseKey(key);
+  return true;
+}
+
+[[noreturn]] void Raise(DWORD osError, const CString& path) {
+  const auto error = static_cast<LONG>(osError);
+  throw CFileException(CFileException::OsErrorToCause(error), error, path);
+}
+
+}  // namespace
+
+ProfileHive::ProfileHive(const UserProfile& profile, int number) : m_hivePath(profile.hivePath) {
+  const bool user = !profile.sid.IsEmpty();
+  if (user && IsLoaded(profile.sid)) {
+    m_key = profile.sid;
+    return;
+  }
+  // Loading a file that is not there would make a new, empty hive.
+  if (GetFileAttributesA(m_hivePath) == INVALID_FILE_ATTRIBUTES) Raise(GetLastError(), m_hivePath);
+  const CString key = KeyName(number);
+  const LSTATUS status = RegLoadKeyA(HKEY_USERS, key, m_hivePath);
+  if (status == ERROR_SUCCESS) {
+    m_key = key;
+    m_loaded = true;
+    m_unloadDue = true;
+    return;
+  }
+  // Its user signed in since the look: the system holds the file, and the
+  // hive is under the SID now.
+  if (status == ERROR_SHARING_VIOLATION && user && IsLoaded(profile.sid)) {
+    m_key = profile.sid;
+    return;
+  }
+  Raise(static_cast<DWORD>(status), m_hivePath);
+}
+
+CRegStringValue ProfileHive::ProxyOverride() const {
+  return CRegStringValue(HKEY_USERS, m_key + "\\" + PROXY_OVERRIDE_PATH, m_loaded ? m_hivePath : CString());
+}
+
+LONG ProfileHive::Unload() {
+  if (!std::exchange(m_unloadDue, false)) return ERROR_SUCCESS;
+  LSTATUS status = ERROR_SUCCESS;
+  for (int tries = 0; tries < kUnloadTries; ++tries) {
+    if (tries > 0) Sleep(kUnloadPauseMs);
+    if ((status = RegUnLoadKeyA(HKEY_USERS, m_key)) == ERROR_SUCCESS) break;
+  }
+  return status;
+}

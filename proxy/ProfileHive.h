@@ -1,0 +1,38 @@
+// A profile's registry hive, reached under HKEY_USERS: the one the system
+// loaded when its user signed in, or else its file, loaded for the run.
+#pragma once
+
+#include "CString.h"
+#include "RegStringValue.h"
+#include "UserProfiles.h"
+
+class ProfileHive {
+ public:
+  // The hive under HKEY_USERS\<SID> while its user is signed in; else the
+  // profile's NTUSER.DAT, loaded under a key named for this process and
+  // `number` (unique within the run; never a SID's name). Needs the
+  // HivePrivileges to load. Raises CFileException naming the file when it
+  // cannot be loaded (missing, or held by another program: a sharing
+  // violation), CRegistryException when the user's key cannot be told.
+  ProfileHive(const UserProfile& profile, int number);
+  ProfileHive(const ProfileHive&) = delete;
+  ProfileHive& operator=(const ProfileHive&) = delete;
+  // Unloads a hive loaded here, whatever that comes to.
+  ~ProfileHive() { Unload(); }
+
+  // The proxy exception list in it; a hive loaded here is named by its file.
+  CRegStringValue ProxyOverride() const;
+  const CString& GetHivePath() const { return m_hivePath; }
+
+  // Unloads a hive loaded here, once, every handle into it closed by then:
+  // tried again for a moment while another program still holds a key in
+  // it. The system's error when it stays loaded; ERROR_SUCCESS when it is
+  // unloaded, was not loaded here, or was unloaded already.
+  LONG Unload();
+
+ private:
+  CString m_hivePath;
+  CString m_key;          // under HKEY_USERS
+  bool m_loaded = false;  // here, for the run
+  bool m_unloadDue = false;
+};

@@ -1,0 +1,18 @@
+// The policy "make proxy settings per-machine": where it is on, Windows
+// reads the proxy settings, the exception list among them, from
+// HKEY_LOCAL_MACHINE for every user, and no user's own list counts.
+#pragma once
+
+#include "RegStringValue.h"
+
+// Under HKEY_LOCAL_MACHINE: the policy's key, and in it the DWORD value
+// ProxySettingsPerUser, 0 when the policy is on.
+inline constexpr const char* PROXY_POLICY_PATH =
+    "Software\\Policies\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The policy is on. Raises CRegistryException (readFailed) when it cannot be
+// told; a missing key or value is the policy unset.
+bool ProxySettingsPerMachine();
+
+// The machine's proxy exception list, the one in force under the policy.
+CRegStringValue MachineProxyOverride();
