@@ -1,6 +1,7 @@
 // Registry calls of ADVAPI32 over an in-memory tree, with the Windows rules
 // the tool meets: names without regard to letter case, "\" separating the
-// keys of a subkey path, access checked per handle, raw value bytes kept as
+// keys of a subkey path, access checked per handle and, at the open, against
+// what the key's security lets the process do, raw value bytes kept as
 // written, and Windows error codes.
 #include <fakewin.h>
 
@@ -26,7 +27,11 @@ struct Key {
   std::map<std::string, std::shared_ptr<Key>> subkeys;  // by folded name
   std::map<std::string, Value> values;                  // by folded name
   bool deleted = false;                                 // handles to a deleted key fail
+  bool changesDenied = false;                           // its security lets the process read it only
 };
+
+// The rights a key whose changes are denied refuses at the open.
+constexpr REGSAM kChangeRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 struct OpenKey {
   std::shared_ptr<Key> key;
@@ -100,7 +105,8 @@ LSTATUS FromHandle(HKEY handle, OpenKey& open) {
 }
 
 // Follows `path` down from the key `from` stands for; with `create`, makes
-// the keys that are missing, which needs KEY_CREATE_SUB_KEY on `from`.
+// the keys that are missing. As on Windows, making one is checked against
+// its parent's security, whatever access the handle was opened with.
 LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<Key>& key, DWORD& disposition) {
   const std::string_view text = path ? path : "";
   if (!text.empty() && text.front() == '\\') return ERROR_BAD_PATHNAME;
@@ -116,7 +122,7 @@ LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<K
       continue;
     }
     if (!create) return ERROR_FILE_NOT_FOUND;
-    if (!(from.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    if (key->changesDenied) return ERROR_ACCESS_DENIED;
     key = key->subkeys[Folded(name)] = std::make_shared<Key>();
     disposition = REG_CREATED_NEW_KEY;
   }
@@ -139,6 +145,7 @@ LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY
   std::shared_ptr<Key> key;
   DWORD how = 0;
   if (const LSTATUS status = Descend(from, subKey, create, key, how); status != ERROR_SUCCESS) return status;
+  if (key->changesDenied && (access & kChangeRights)) return ERROR_ACCESS_DENIED;
   *result = NewHandle(std::move(key), access);
   if (disposition) *disposition = how;
   return ERROR_SUCCESS;
@@ -227,6 +234,14 @@ int OpenKeyCount() { return static_cast<int>(g_open.size()); }
 void ResetRegistry() {
   g_open.clear();
   g_roots = NewUserRoots();
+}
+
+void DenyChanges(HKEY root, const char* path, bool denied) {
+  OpenKey from;
+  FromHandle(root, from);
+  std::shared_ptr<Key> key;
+  DWORD disposition = 0;
+  if (Descend(from, path, true, key, disposition) == ERROR_SUCCESS) key->changesDenied = denied;
 }
 
 }  // namespace fakewin
