@@ -58,8 +58,11 @@ void PutBack(const ProxyChanges& written, Outcomes& outcomes, const CString& fai
 }  // namespace
 
 Action OfferedAction() {
+  const CRegStringValue value = ProxyOverride();
   ProxyExceptionList list;
-  list.Load();
+  list.Load(value);
+  // Either action writes the list: neither is offered when it cannot be.
+  value.RequireChangeable();
   return list.ContainsWildcard() ? Action::remove : Action::set;
 }
 

@@ -32,7 +32,8 @@ struct Outcome {
 using Outcomes = std::vector<Outcome>;
 
 // Remove settings when the user's proxy exception list holds the wildcard,
-// Set otherwise. Raises CRegistryException when the list cannot be read.
+// Set otherwise. Raises CRegistryException when the list cannot be read, or
+// may be read but not changed (changeDenied).
 Action OfferedAction();
 
 // Carries the action out on the settings of `scope`, all of them or none:

@@ -59,7 +59,7 @@ ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet(CRegStringValue ta
     value += ';';
     value += list.GetEntry(i);
   }
-  return {std::move(target), list, value};
+  return Checked({std::move(target), list, value});
 }
 
 ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue target) {
@@ -72,7 +72,12 @@ ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue
     value += list.GetEntry(i);
     first = false;
   }
-  return {std::move(target), list, value};
+  return Checked({std::move(target), list, value});
+}
+
+ProxyOverrideChange ProxyOverrideChange::Checked(ProxyOverrideChange change) {
+  if (change.WritesAnything()) change.m_target.RequireChangeable();
+  return change;
 }
 
 void ProxyOverrideChange::Write() const {

@@ -23,6 +23,8 @@ HELP_CONTEXT = 1  # the help viewer's command for a topic by number
 # The command line's own conditions.
 EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_BUSY = 3, 4, 5, 6, 1618
 CHECK_IN_PLACE = "設定済みです。"
+# What a read-only hosts file is told as, after its path.
+READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
 LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
 # Wine traces each dialog template it builds, message boxes' too.
 DIALOG_TRACE = "DIALOG_ParseTemplate32"
@@ -245,7 +247,7 @@ def test_read_only_hosts_is_refused_and_stays_read_only(s):
         with s.running(EXIT_FAILED):
             box, icon, state = s.drive("wait", "click:1000", "box", "icon", "ok", "state", "click:2", "gone")[:3]
             text = box[len("box "):].split("|")[1]
-            expect(text.lower() == HOSTS_WINDOWS_PATH.lower() + " へのｱｸｾｽが拒否されました。", text)
+            expect(text.lower() == HOSTS_WINDOWS_PATH.lower() + READ_ONLY_TOLD, text)
             expect(icon == "icon stop", icon)
             expect(state.startswith("state set=0 remove=0 "), state)
         attributes = s.drive("attrs?")[0]
@@ -344,7 +346,7 @@ def test_refusals_on_the_command_line(s):
     try:
         status, stdout, stderr, _, dialog = s.command("/set", "/quiet")
         expect(status == EXIT_FAILED and not dialog and stdout == "", f"status {status}, dialog {dialog}")
-        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + " へのｱｸｾｽが拒否されました。", stderr)
+        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + READ_ONLY_TOLD, stderr)
         line = s.log_lines()[-1]
         expect(f"target={HOSTS_WINDOWS_PATH}: failed".lower() in line.lower() and "\terror=5\tstatus=2\t" in line, line)
         status, _, _, shown, _ = s.command("/set", box=True)

@@ -12,13 +12,14 @@ class RegStringValueTest : public RegistryTest {
   const std::string m_key = std::string(kScratch) + "\\k";
   const std::string m_path = m_key + "\\v";
 
-  // The text read; nothing when the read was refused.
-  static std::optional<std::string> Read(const std::string& path) {
+  // The text read; nothing when the read was refused, for `refusal`.
+  static std::optional<std::string> Read(const std::string& path,
+                                         CRegistryException::Cause refusal = CRegistryException::readFailed) {
     CString value("caller");
     try {
       CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
     } catch (const CRegistryException& error) {
-      EXPECT_EQ(error.m_cause, CRegistryException::readFailed);
+      EXPECT_EQ(error.m_cause, refusal);
       EXPECT_EQ(error.m_strValueName, CString("HKEY_CURRENT_USER\\" + path));
       return std::nullopt;
     }
@@ -80,7 +81,7 @@ TEST_F(RegStringValueTest, TextIsTakenUpToItsFirstNulOrItsSizeAndOtherTypesAreRe
   };
   for (const auto& c : cases) {
     SetValue(m_key, "v", Stored{c.type, c.bytes});
-    EXPECT_EQ(Read(m_path), c.read) << c.bytes;
+    EXPECT_EQ(Read(m_path, CRegistryException::notText), c.read) << c.bytes;
   }
 }
 
@@ -89,7 +90,7 @@ TEST_F(RegStringValueTest, TextIsTakenUpToItsFirstNulOrItsSizeAndOtherTypesAreRe
 TEST_F(RegStringValueTest, TextTheCodePageCannotHoldIsRefused) {
   const std::basic_string<WCHAR> unicodeOnly = {'b', 0xFC, 'c', 'h', 'e', 'r', ';', 0xD55C, 0xAD6D, ';', 'x'};
   SetValue(m_key, "v", WideSz(unicodeOnly), true);
-  EXPECT_EQ(Read(m_path), std::nullopt);
+  EXPECT_EQ(Read(m_path, CRegistryException::notInCodePage), std::nullopt);
   const std::basic_string<WCHAR> japanese = {0x65E5, 0x672C, ';', 0xFF71, 'x'};  // 日本;ｱx
   SetValue(m_key, "v", WideSz(japanese), true);
   EXPECT_EQ(Read(m_path), "\x93\xFA\x96\x7B;\xB1x");
@@ -195,6 +196,45 @@ TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
     EXPECT_EQ(fakewin::OpenKeyCount(), 0);
   }
 }
+
+// A key whose security lets the process read it and no more, the value's own
+// or one above it: the value still reads, and a change is told as refused
+// before anything is written. Other failures of the walk are the write's.
+TEST_F(RegStringValueTest, AKeyThatMayOnlyBeReadReadsAndIsToldUnchangeable) {
+  const struct {
+    const char* name;
+    std::string denied;  // empty: none
+    const char* failing = nullptr;
+    bool changeable = false;
+  } cases[] = {
+      {"a key that may be changed", "", nullptr, true},
+      {"the value's key", m_key},
+      {"a key above it", kScratch},
+      {"a walk that fails otherwise", "", "RegCreateKeyExA", true},
+  };
+  const CRegStringValue value(HKEY_CURRENT_USER, CString(m_path));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteScratch();
+    SetValue(m_key, "v", Sz("old"));
+    if (!c.denied.empty()) fakewin::DenyChanges(HKEY_CURRENT_USER, c.denied.c_str());
+    if (c.failing) fakewin::InjectFailure(c.failing, 1, ERROR_KEY_DELETED);
+    try {
+      value.RequireChangeable();
+      EXPECT_TRUE(c.changeable);
+    } catch (const CRegistryException& error) {
+      EXPECT_FALSE(c.changeable);
+      EXPECT_EQ(error.m_cause, CRegistryException::changeDenied);
+      EXPECT_EQ(error.m_strValueName, CString("HKEY_CURRENT_USER\\" + m_path));
+    }
+    fakewin::ClearFailure();
+    EXPECT_EQ(Read(m_path), "old");
+    EXPECT_EQ(Write(m_path, "new"), c.changeable);
+    EXPECT_EQ(Value(m_key, "v"), Sz(c.changeable ? "new" : "old"));
+    if (!c.denied.empty()) fakewin::DenyChanges(HKEY_CURRENT_USER, c.denied.c_str(), false);
+  }
+}
+
 #endif
 
 }  // namespace
