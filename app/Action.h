@@ -39,10 +39,11 @@ Action OfferedAction();
 // Carries the action out on the settings of `scope`, all of them or none:
 // the proxy list is written only once the new hosts file is on disk beside
 // the old one, and put back exactly as it was when the hosts file then
-// cannot be replaced. Holds the ActionLock throughout. Raises
-// CBusyException, CFileException or CRegistryException when the action
-// failed; the settings are then as they were, unless the report says the
-// proxy list could not be put back (CRegistryException::restoreFailed).
+// cannot be replaced, unless another has changed it since: that change is
+// left alone. Holds the ActionLock throughout. Raises CBusyException,
+// CFileException or CRegistryException when the action failed; the settings
+// are then as they were, unless the report says the proxy list was not put
+// back (CRegistryException::restoreFailed, changedByAnother).
 // `outcomes` receives each setting the run covers and what became of it,
 // also when it fails.
 void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr);

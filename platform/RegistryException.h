@@ -28,6 +28,9 @@ class CRegistryException {
     notInCodePage = 5,
     // The process may read the value's key but not change it.
     changeDenied = 6,
+    // After `m_strFileName` failed to be replaced, the value no longer held
+    // what this run wrote: another changed it since, and it was left so.
+    changedByAnother = 7,
   };
 
   CRegistryException(Cause cause, LONG osError, CString valueName)
@@ -36,5 +39,5 @@ class CRegistryException {
   Cause m_cause;
   LONG m_lOsError;
   CString m_strValueName;
-  CString m_strFileName;  // restoreFailed: the file whose replace failed
+  CString m_strFileName;  // restoreFailed, changedByAnother: the file whose replace failed
 };

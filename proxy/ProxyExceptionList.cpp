@@ -86,8 +86,9 @@ void ProxyOverrideChange::Write() const {
   NotifyInternetSettingsChanged();
 }
 
-void ProxyOverrideChange::Undo() const {
-  if (!m_value) return;
-  m_target.Restore(m_before);
+bool ProxyOverrideChange::Undo() const {
+  if (!m_value) return true;
+  if (!m_target.Restore(*m_value, m_before)) return false;
   NotifyInternetSettingsChanged();
+  return true;
 }

@@ -67,8 +67,10 @@ class ProxyOverrideChange {
   // Each raises CRegistryException when the registry refuses, and tells
   // running programs when the value has changed.
   void Write() const;
-  // Puts the value back as it was stored when the change was made.
-  void Undo() const;
+  // Puts the value back as it was stored when the change was made, while it
+  // holds what Write wrote: false when another has changed it since, and it
+  // is left as that one made it.
+  bool Undo() const;
 
  private:
   ProxyOverrideChange(CRegStringValue target, const ProxyExceptionList& list, std::optional<CString> value)

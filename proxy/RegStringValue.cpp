@@ -113,6 +113,11 @@ WideText StoredText(const RegStoredValue& stored) {
 // The text a write stores for `text`.
 CString AsWritten(const CString& text) { return text.IsEmpty() ? CString(kNullString) : text; }
 
+// `now` is what Write stored for `written`.
+bool Holds(const RegStoredValue& now, const CString& written) {
+  return now.exists && now.type == REG_SZ && StoredText(now) == Widened(AsWritten(written));
+}
+
 // Stores `stored` as it was held, or deletes the value where there was none.
 LSTATUS PutStored(HKEY key, const CString& name, const RegStoredValue& stored) {
   if (!stored.exists) {
@@ -172,10 +177,14 @@ void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValu
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
 }
 
-void CRegStringValue::Restore(const RegStoredValue& stored) const {
+bool CRegStringValue::Restore(const CString& written, const RegStoredValue& stored) const {
   CString name = m_strPath;
   OpenKeys keys;
+  RegStoredValue now;
   LSTATUS status = OpenPath(m_hRootKey, name, kWriteAccess, keys);
+  if (status == ERROR_SUCCESS) status = QueryStored(keys.Last(), name, now);
+  if (status == ERROR_SUCCESS && !Holds(now, written)) return false;
   if (status == ERROR_SUCCESS) status = PutStored(keys.Last(), name, stored);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
+  return true;
 }

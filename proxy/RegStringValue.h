@@ -42,8 +42,10 @@ class CRegStringValue {
   void RequireChangeable() const;
   // Stores the text as REG_SZ, whatever the value's former type.
   void Write(CString strValue) const { WriteValue(m_hRootKey, m_strPath, std::move(strValue)); }
-  // Puts the value back exactly as held, or deletes it where there was none.
-  void Restore(const RegStoredValue& stored) const;
+  // Puts the value back exactly as held, or deletes it where there was none,
+  // only while it holds `written` as Write stored it (the same text, REG_SZ):
+  // false, and nothing written, when it holds anything else now.
+  bool Restore(const CString& written, const RegStoredValue& stored) const;
 
   // "HKEY_CURRENT_USER\..." as the user is told it.
   CString GetName() const;

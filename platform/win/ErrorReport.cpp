@@ -35,7 +35,9 @@ CString FileErrorText(const CFileException& error) {
 
 CString RegistryErrorText(const CRegistryException& error) {
   const CString text = LoadResourceString(IDS_REGISTRY_ERROR_BASE + error.m_cause);
-  if (error.m_cause != CRegistryException::restoreFailed) return ReplacePlaceholder(text, "%1", error.m_strValueName);
+  const bool afterReplace =
+      error.m_cause == CRegistryException::restoreFailed || error.m_cause == CRegistryException::changedByAnother;
+  if (!afterReplace) return ReplacePlaceholder(text, "%1", error.m_strValueName);
   return ReplacePlaceholder(ReplacePlaceholder(text, "%1", error.m_strFileName), "%2", error.m_strValueName);
 }
 

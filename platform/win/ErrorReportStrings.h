@@ -15,9 +15,9 @@
 #define IDS_FILE_REFUSAL_BASE 61891
 #define IDS_FILE_REFUSALS 3
 // Registry errors: base + cause (read, write, restore, service account, not
-// text, not in the code page, change denied). "%1" stands for the value's
-// name; restoring names the file whose replace failed as "%1" and the value
-// as "%2".
+// text, not in the code page, change denied, changed by another). "%1"
+// stands for the value's name; a value not put back after a failed replace
+// names the file as "%1" and the value as "%2".
 #define IDS_REGISTRY_ERROR_BASE 61880
 // Another run of the tool holds the settings.
 #define IDS_ANOTHER_RUN_BUSY 61890

@@ -304,6 +304,51 @@ TEST_F(ActionTest, AListThatMayOnlyBeReadIsToldAsSuchAndChangesNothing) {
   }
 }
 
+// Another program changing the list while the hosts file is replaced, and
+// the replace then failing: the undo puts back only a list that still holds
+// this run's text, and tells of one it left as the other made it.
+TEST_F(ActionTest, AnUndoLeavesAListAnotherChangedMeanwhileAndSaysSo) {
+  for (const Case& c : {Cases()[0], Cases()[1]}) {
+    const struct {
+      const char* name;
+      bool acts;
+      std::optional<Stored> writes;  // nothing: deletes the value
+      bool left;
+    } others[] = {
+        {"nobody", false, std::nullopt, false},
+        {"another text", true, WideSz(Wide("other.test")), true},
+        {"the value deleted", true, std::nullopt, true},
+        {"this run's text, expandable", true, Stored{REG_EXPAND_SZ, c.after.proxy->bytes}, true},
+        {"this run's text again", true, c.after.proxy, false},
+    };
+    for (const auto& other : others) {
+      SCOPED_TRACE(std::string(c.name) + ", " + other.name);
+      Put(c.before);
+      if (other.acts) fakewin::OnCall("ReplaceFileA", [&] { SetValue(kProxyKey, kProxyName, other.writes, true); });
+      fakewin::InjectFailure("ReplaceFileA", 1, ERROR_WRITE_FAULT);
+      Outcomes outcomes;
+      try {
+        CarryOut(c.action, Scope::both, &outcomes);
+        ADD_FAILURE() << "the failed replace was not told";
+      } catch (const CFileException& error) {
+        EXPECT_FALSE(other.left);
+        EXPECT_EQ(error.m_cause, CFileException::hardIO);
+      } catch (const CRegistryException& error) {
+        EXPECT_TRUE(other.left);
+        EXPECT_EQ(error.m_cause, CRegistryException::changedByAnother);
+        EXPECT_EQ(error.m_strFileName, m_path);
+        EXPECT_EQ(error.m_strValueName, kValueName);
+      }
+      fakewin::ClearFailure();
+      EXPECT_EQ(Now(), (State{c.before.hosts, other.left ? other.writes : c.before.proxy}));
+      ASSERT_EQ(outcomes.size(), 2u);
+      EXPECT_EQ(outcomes[0].state, Outcome::failed);
+      EXPECT_EQ(outcomes[1].state, other.left ? Outcome::notPutBack : Outcome::putBack);
+      EXPECT_TRUE(NewFiles().empty());
+    }
+  }
+}
+
 // A reader that holds the hosts file for a moment refuses the replace once:
 // it is tried again.
 TEST_F(ActionTest, AReplaceRefusedForAMomentIsTriedAgain) {

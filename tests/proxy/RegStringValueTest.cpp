@@ -112,7 +112,7 @@ TEST_F(RegStringValueTest, RestorePutsBackTheValueAsItWasHeld) {
     RegStoredValue stored;
     value.Read(text, &stored);
     value.Write("new");
-    value.Restore(stored);
+    EXPECT_TRUE(value.Restore("new", stored));
     EXPECT_EQ(Value(m_key, "v", true), before) << ::testing::PrintToString(before);
   }
 }
@@ -170,6 +170,40 @@ TEST_F(RegStringValueTest, KeyNameTheRegistryRefusesIsAFailure) {
   EXPECT_TRUE(KeyExists(m_key));
 }
 
+// The undo's guard: the value goes back only while it holds exactly what
+// the write stored.
+TEST_F(RegStringValueTest, RestoreLeavesAValueThatNoLongerHoldsWhatWasWritten) {
+  const struct {
+    const char* name;
+    std::optional<Stored> meanwhile;  // what the value holds when put back
+    bool putBack;
+  } cases[] = {
+      {"as written", Sz("new"), true},
+      {"another text", Sz("other"), false},
+      {"the same text as another type", Stored{REG_EXPAND_SZ, std::string("new\0", 4)}, false},
+      {"the same text with more after its end", Stored{REG_SZ, std::string("new\0x\0", 6)}, true},
+      {"deleted", std::nullopt, false},
+  };
+  const CRegStringValue value(HKEY_CURRENT_USER, CString(m_path));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetValue(m_key, "v", Sz("old"));
+    CString text;
+    RegStoredValue stored;
+    value.Read(text, &stored);
+    value.Write("new");
+    SetValue(m_key, "v", c.meanwhile);
+    EXPECT_EQ(value.Restore("new", stored), c.putBack);
+    EXPECT_EQ(Value(m_key, "v"), c.putBack ? Sz("old") : c.meanwhile);
+  }
+  SetValue(m_key, "v", Sz("old"));
+  CString text;
+  RegStoredValue stored;
+  value.Read(text, &stored);
+  value.Write("");
+  EXPECT_TRUE(value.Restore("", stored)) << "an empty text is written as the mark";
+  EXPECT_EQ(Value(m_key, "v"), Sz("old"));
+}
 #ifndef _WIN32
 TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
   const struct {

@@ -235,7 +235,7 @@ def about_box(dep):
 # errors by cause; registry errors by cause; another run busy; the file
 # refusals.
 STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 61475] + list(range(61856, 61871)) + \
-    list(range(61880, 61887)) + [61890, 61891, 61892, 61893]
+    list(range(61880, 61888)) + [61890, 61891, 61892, 61893]
 # The event log's message file (RCDATA) and the event ids it must give a
 # text: 1000 plus each exit status.
 EVENT_MESSAGES_ID = 129
@@ -271,6 +271,7 @@ def check_strings(t, entries):
         61884: "%1 は文字列値ではないため、読み取れません。",
         61885: "%1 にｼｽﾃﾑの文字ｺｰﾄﾞで表せない文字があるため、読み取れません。",
         61886: "%1 を変更する権限がありません。",
+        61887: "%1 の置き換えに失敗しました。%2 は別のﾌﾟﾛｸﾞﾗﾑが変更したため、元に戻しませんでした。",
         61890: "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。",
         61891: "%1 はUTF-16で保存されているため、処理できません。",
         61892: "%1 はCtrl-Z(ﾌｧｲﾙの終わり)の後にも行があるため、処理できません。",
@@ -284,7 +285,7 @@ def check_strings(t, entries):
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
     for sid in (105, 107, 61883, 61884, 61885, 61886, 61891, 61892, 61893):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
-    for sid in (61882,):
+    for sid in (61882, 61887):
         t.check(s.get(sid, "").count("%1") == 1 and s.get(sid, "").count("%2") == 1,
                 f"string {sid} names the file and the value once each")
     usage = s.get(104, "")
