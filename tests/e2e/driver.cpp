@@ -17,6 +17,9 @@
 //   proxy?          "proxy VALUE" or "proxy <missing>"
 //   proxyraw?       "proxyraw TYPE HEX": the value exactly as held, or "proxyraw <missing>"
 //   proxy=TEXT      set ProxyOverride; "proxy-" deletes it; "proxy#N" stores the number N (REG_DWORD)
+//   proxyraw=T:HEX  store ProxyOverride as type T (decimal) with the bytes HEX, exactly
+//   proxykey?       "proxykey SDDL": the access list of ProxyOverride's key
+//   proxykey=SDDL   give ProxyOverride's key that access list (its owner may always change it)
 //   lock            hold the hosts file open without sharing until the end
 //   hold            hold the hosts file open for reading, sharing reading and writing, until the end
 //   attrs=HEX       set the hosts file's attributes through the system's own call
@@ -33,6 +36,8 @@
 //   load:NAME       load the library NAME as the loader finds it; "load NAME PATH"
 //                   (the file it took) or "load NAME <none>"
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -223,6 +228,45 @@ void HelpRequests() {
   g_helpRequests.clear();
 }
 
+void SetProxyRaw(const std::string& typeAndHex) {
+  const size_t colon = typeAndHex.find(':');
+  if (colon == std::string::npos || (typeAndHex.size() - colon - 1) % 2 != 0) Fail("proxyraw=TYPE:HEX");
+  std::string bytes;
+  for (size_t at = colon + 1; at < typeAndHex.size(); at += 2)
+    bytes += static_cast<char>(std::strtoul(typeAndHex.substr(at, 2).c_str(), nullptr, 16));
+  const auto type = static_cast<DWORD>(std::strtoul(typeAndHex.c_str(), nullptr, 10));
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Stored{type, bytes},
+                           true);
+}
+
+// The access list of ProxyOverride's key, read or given. Its owner may change
+// it whatever the list says, so a list that denies every change can be lifted.
+void ProxyKeyAccess(const std::string& command) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryValues::kProxyKey.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) !=
+      ERROR_SUCCESS)
+    Fail("proxy key");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (command == "proxykey?") {
+    DWORD size = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> held(size);
+    char* text = nullptr;
+    if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, held.data(), &size) != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(held.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr))
+      Fail("proxy key access");
+    std::printf("proxykey %s\n", text);
+    LocalFree(text);
+  } else if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(command.substr(9).c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr) ||
+             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS) {
+    Fail("proxy key access");
+  }
+  if (descriptor) LocalFree(descriptor);
+  RegCloseKey(key);
+}
+
 void ProxyRaw() {
   const auto value = RegistryValues::Value(RegistryValues::kProxyKey, RegistryValues::kProxyName, true);
   if (!value) {
@@ -374,6 +418,10 @@ void Run(const std::string& command) {
     std::printf("gone\n");
   } else if (command == "proxyraw?") {
     ProxyRaw();
+  } else if (command.rfind("proxyraw=", 0) == 0) {
+    SetProxyRaw(command.substr(9));
+  } else if (command.rfind("proxykey", 0) == 0) {
+    ProxyKeyAccess(command);
   } else if (command.rfind("proxy", 0) == 0) {
     Proxy(command);
   } else if (command == "lock") {

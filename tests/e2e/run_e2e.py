@@ -25,6 +25,7 @@ EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_BUSY =
 CHECK_IN_PLACE = "設定済みです。"
 # What a read-only hosts file is told as, after its path.
 READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
+PROXY_WINDOWS_NAME = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
 LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
 # Wine traces each dialog template it builds, message boxes' too.
 DIALOG_TRACE = "DIALOG_ParseTemplate32"
@@ -448,6 +449,55 @@ def test_libraries_beside_the_executable_are_never_loaded(s):
             os.environ["WINE_RUN_OVERRIDES"] = saved
 
 
+def test_every_refusal_says_why(s):
+    """Each file and value the tool refuses, from the command line and in
+    the dialog (at opening, or when the button is pressed): the text that
+    says why, naming the file or the value; the error status (/check: cannot
+    tell, or what it finds where it can still read); both settings and the
+    file's attributes as before."""
+    users = "intranet.test;<local>"
+    utf16 = "\ufeff# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n".encode("utf-16-le")
+    hangul = "\ud55c\uad6d.test;<local>".encode("utf-16-le") + b"\0\0"
+    read_only_key = "D:P(A;;KR;;;WD)"
+    # what, hosts, attributes, the driver's commands for the value, the key's access list (None: as it is),
+    # the text after the name, the setting it names, when the dialog tells it, /check's status
+    rows = [
+        ("a hosts file in UTF-16", utf16, 0x80, ["proxy=" + users], None,
+         " はUTF-16で保存されているため、処理できません。", HOSTS_WINDOWS_PATH, "button", EXIT_CANNOT_TELL),
+        ("lines after a Ctrl-Z", ORIGINAL_HOSTS + b"\x1a10.0.0.9\thidden.test\r\n", 0x80, ["proxy=" + users], None,
+         " はCtrl-Z(ﾌｧｲﾙの終わり)の後にも行があるため、処理できません。", HOSTS_WINDOWS_PATH, "button", EXIT_CANNOT_TELL),
+        ("a read-only hosts file", ORIGINAL_HOSTS, 0x1, ["proxy=" + users], None,
+         READ_ONLY_TOLD, HOSTS_WINDOWS_PATH, "button", EXIT_NOTHING_CHANGED),
+        ("a value that is no text", ORIGINAL_HOSTS, 0x80, ["proxy#1"], None,
+         " は文字列値ではないため、読み取れません。", PROXY_WINDOWS_NAME, "opening", EXIT_CANNOT_TELL),
+        ("a value the code page cannot hold", ORIGINAL_HOSTS, 0x80, ["proxyraw=1:" + hangul.hex()], None,
+         " にｼｽﾃﾑの文字ｺｰﾄﾞで表せない文字があるため、読み取れません。", PROXY_WINDOWS_NAME, "opening", EXIT_CANNOT_TELL),
+        ("a key the user may read but not change", ORIGINAL_HOSTS, 0x80, ["proxy=" + users], read_only_key,
+         " を変更する権限がありません。", PROXY_WINDOWS_NAME, "opening", EXIT_NOTHING_CHANGED),
+    ]
+    key_access = s.drive("proxykey?")[0][len("proxykey "):]
+    for what, hosts, attributes, value, access, told, named, when, check in rows:
+        s.set_hosts(hosts)
+        s.drive(*value, f"attrs={attributes:X}", *([f"proxykey={access}"] if access else []))
+        before = (s.hosts(), s.proxy_raw(), s.drive("attrs?")[0])
+        want = (named + told).lower()
+        try:
+            status, stdout, stderr, _, _ = s.command("/set", "/quiet")
+            expect(status == EXIT_FAILED and stdout == "", f"{what}: /set status {status}, output {stdout!r}")
+            expect(stderr.strip().lower() == want, f"{what}: /set told {stderr!r}")
+            status = s.command("/check", "/quiet")[0]
+            expect(status == check, f"{what}: /check status {status}, not {check}")
+            with s.running(EXIT_FAILED):
+                clicks = ["click:1000"] if when == "button" else []
+                box, state = s.drive("wait", *clicks, "box", "ok", "state", "click:2", "gone")[:2]
+                text = box[len("box "):].split("|")[1]
+                expect(text.lower() == want, f"{what}: the dialog told {text!r}")
+                expect(state.startswith("state set=0 remove=0 "), f"{what}: {state}")
+            expect((s.hosts(), s.proxy_raw(), s.drive("attrs?")[0]) == before, f"{what}: a setting changed")
+        finally:
+            s.drive(*([f"proxykey={key_access}"] if access else []), "attrs=80")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -478,7 +528,8 @@ def main():
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
-             test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded]
+             test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
+             test_every_refusal_says_why]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]
