@@ -4,6 +4,7 @@ its real window by driver.exe. Prints one line per test and a closing
 'N passed, N failed'."""
 import argparse
 import contextlib
+import itertools
 import os
 import re
 import shutil
@@ -26,6 +27,7 @@ CHECK_IN_PLACE = "設定済みです。"
 # What a read-only hosts file is told as, after its path.
 READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
 PROXY_WINDOWS_NAME = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
+BUSY = "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。"
 LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
 # Wine traces each dialog template it builds, message boxes' too.
 DIALOG_TRACE = "DIALOG_ParseTemplate32"
@@ -498,6 +500,77 @@ def test_every_refusal_says_why(s):
             s.drive(*([f"proxykey={key_access}"] if access else []), "attrs=80")
 
 
+def explained_by_some_order(start_set, runs, final_set):
+    """Whether the runs that reported done, each (action, what its log says
+    became of the hosts file), can have run one after the other in some
+    order, each on the state the one before left: each then reports what it
+    found to do, and the last leaves `final_set`."""
+    for order in itertools.permutations(runs):
+        state, found = start_set, True
+        for action, hosts in order:
+            did = ("unchanged" if state else "added") if action == "set" else ("removed" if state else "unchanged")
+            found, state = found and hosts == did, action == "set"
+        if found and state == final_set:
+            return True
+    return False
+
+
+def hosts_outcome(line):
+    """'added', 'removed' or 'unchanged': what a run's log line says became
+    of the hosts file."""
+    told = [f.split(": ", 1)[1] for f in line.split("\t") if f.lower().startswith("target=" + HOSTS_WINDOWS_PATH.lower())]
+    expect(len(told) == 1, line)
+    return "added" if "lines added" in told[0] else "removed" if "lines removed" in told[0] else "unchanged"
+
+
+def test_two_runs_at_once_never_split_the_settings(s):
+    """Two dialogs pressed at once, again and again: both Set, and Set
+    against Remove settings (the second dialog opened after the list was
+    set). Whatever the order the two runs took, both settings agree at the
+    end; every run reports done or busy; and the runs that report done are
+    explained by one running after the other, each doing what it reports."""
+    users = "intranet.test;<local>"
+    unset, full = (ORIGINAL_HOSTS, users), (ORIGINAL_HOSTS + managed_lines(s), s.joined + ";" + users)
+    done = {"set": SET_DONE, "remove": REMOVE_DONE}
+    for round_ in range(6):
+        both_set = round_ % 2 == 0
+        what = f"round {round_ + 1}, " + ("Set and Set" if both_set else "Set and Remove settings")
+        s.set_hosts(unset[0])
+        s.drive("proxy=" + unset[1])
+        logged = len(s.log_lines())
+        runs = [subprocess.Popen([s.args.wine_run, s.prefix, s.args.exe],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+        try:
+            if not both_set:
+                s.drive("dialogs:1")
+                s.set_hosts(full[0])
+                s.drive("proxy=" + full[1])
+            runs.append(subprocess.Popen([s.args.wine_run, s.prefix, s.args.exe],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            lines = s.drive("dialogs:2", "clickeach", "boxeach", "closeeach")
+            offered = ["set" if l.endswith("set=1 remove=0") else "remove" for l in lines[:2]]
+            expect(sorted(offered) == (["set", "set"] if both_set else ["remove", "set"]), f"{what}: {lines[:2]}")
+            told = [l.split(" ", 2)[2] for l in lines[2:4]]
+            for action, text in zip(offered, told):
+                expect(text in (done[action], BUSY), f"{what}: {action} told {text!r}")
+            statuses = sorted(run.wait(timeout=60) for run in runs)
+            expect(statuses == sorted(EXIT_COMPLETED if t in done.values() else EXIT_BUSY for t in told),
+                   f"{what}: exit statuses {statuses}")
+        finally:
+            for run in runs:
+                if run.poll() is None:
+                    run.kill()
+        now = (s.hosts(), s.proxy())
+        expect(now in (unset, full), f"{what}: the settings split: {len(now[0])} bytes of hosts, {now[1]!r}")
+        new_lines = s.log_lines()[logged:]
+        expect(len(new_lines) == 2, f"{what}: {new_lines}")
+        reported = [(line.split("\tverb=dialog ")[1].split("\t")[0], hosts_outcome(line))
+                    for line in new_lines if f"\tmessage={SET_DONE}" in line or f"\tmessage={REMOVE_DONE}" in line]
+        expect(reported, f"{what}: no run reported done")
+        expect(explained_by_some_order(not both_set, reported, now == full),
+               f"{what}: {reported} do not explain the end, {'set' if now == full else 'not set'}")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -529,7 +602,7 @@ def main():
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
-             test_every_refusal_says_why]
+             test_every_refusal_says_why, test_two_runs_at_once_never_split_the_settings]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]
