@@ -308,7 +308,11 @@ TEST_F(ActionTest, AListThatMayOnlyBeReadIsToldAsSuchAndChangesNothing) {
 // the replace then failing: the undo puts back only a list that still holds
 // this run's text, and tells of one it left as the other made it.
 TEST_F(ActionTest, AnUndoLeavesAListAnotherChangedMeanwhileAndSaysSo) {
-  for (const Case& c : {Cases()[0], Cases()[1]}) {
+  const std::string managed = ManagedLines();
+  // Nothing left of the list: written as the empty list's mark.
+  const Case emptied{"Remove settings, nothing left", Action::remove, Settings(kOrdinaryHosts + managed, kJoined + ";"),
+                     Settings(kOrdinaryHosts, "--NULLSTRING--")};
+  for (const Case& c : {Cases()[0], Cases()[1], emptied}) {
     const struct {
       const char* name;
       bool acts;

@@ -170,40 +170,6 @@ TEST_F(RegStringValueTest, KeyNameTheRegistryRefusesIsAFailure) {
   EXPECT_TRUE(KeyExists(m_key));
 }
 
-// The undo's guard: the value goes back only while it holds exactly what
-// the write stored.
-TEST_F(RegStringValueTest, RestoreLeavesAValueThatNoLongerHoldsWhatWasWritten) {
-  const struct {
-    const char* name;
-    std::optional<Stored> meanwhile;  // what the value holds when put back
-    bool putBack;
-  } cases[] = {
-      {"as written", Sz("new"), true},
-      {"another text", Sz("other"), false},
-      {"the same text as another type", Stored{REG_EXPAND_SZ, std::string("new\0", 4)}, false},
-      {"the same text with more after its end", Stored{REG_SZ, std::string("new\0x\0", 6)}, true},
-      {"deleted", std::nullopt, false},
-  };
-  const CRegStringValue value(HKEY_CURRENT_USER, CString(m_path));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetValue(m_key, "v", Sz("old"));
-    CString text;
-    RegStoredValue stored;
-    value.Read(text, &stored);
-    value.Write("new");
-    SetValue(m_key, "v", c.meanwhile);
-    EXPECT_EQ(value.Restore("new", stored), c.putBack);
-    EXPECT_EQ(Value(m_key, "v"), c.putBack ? Sz("old") : c.meanwhile);
-  }
-  SetValue(m_key, "v", Sz("old"));
-  CString text;
-  RegStoredValue stored;
-  value.Read(text, &stored);
-  value.Write("");
-  EXPECT_TRUE(value.Restore("", stored)) << "an empty text is written as the mark";
-  EXPECT_EQ(Value(m_key, "v"), Sz("old"));
-}
 #ifndef _WIN32
 TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
   const struct {
@@ -230,45 +196,6 @@ TEST_F(RegStringValueTest, FailingCallIsRaisedLeavesTheValueAndClosesEveryKey) {
     EXPECT_EQ(fakewin::OpenKeyCount(), 0);
   }
 }
-
-// A key whose security lets the process read it and no more, the value's own
-// or one above it: the value still reads, and a change is told as refused
-// before anything is written. Other failures of the walk are the write's.
-TEST_F(RegStringValueTest, AKeyThatMayOnlyBeReadReadsAndIsToldUnchangeable) {
-  const struct {
-    const char* name;
-    std::string denied;  // empty: none
-    const char* failing = nullptr;
-    bool changeable = false;
-  } cases[] = {
-      {"a key that may be changed", "", nullptr, true},
-      {"the value's key", m_key},
-      {"a key above it", kScratch},
-      {"a walk that fails otherwise", "", "RegCreateKeyExA", true},
-  };
-  const CRegStringValue value(HKEY_CURRENT_USER, CString(m_path));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    DeleteScratch();
-    SetValue(m_key, "v", Sz("old"));
-    if (!c.denied.empty()) fakewin::DenyChanges(HKEY_CURRENT_USER, c.denied.c_str());
-    if (c.failing) fakewin::InjectFailure(c.failing, 1, ERROR_KEY_DELETED);
-    try {
-      value.RequireChangeable();
-      EXPECT_TRUE(c.changeable);
-    } catch (const CRegistryException& error) {
-      EXPECT_FALSE(c.changeable);
-      EXPECT_EQ(error.m_cause, CRegistryException::changeDenied);
-      EXPECT_EQ(error.m_strValueName, CString("HKEY_CURRENT_USER\\" + m_path));
-    }
-    fakewin::ClearFailure();
-    EXPECT_EQ(Read(m_path), "old");
-    EXPECT_EQ(Write(m_path, "new"), c.changeable);
-    EXPECT_EQ(Value(m_key, "v"), Sz(c.changeable ? "new" : "old"));
-    if (!c.denied.empty()) fakewin::DenyChanges(HKEY_CURRENT_USER, c.denied.c_str(), false);
-  }
-}
-
 #endif
 
 }  // namespace
