@@ -41,7 +41,7 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
       PrintError(line);
       missing += (missing.IsEmpty() ? "" : "\r\n") + line;
     }
-  const CString told = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
+  CString told = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
   if (missing.IsEmpty()) PrintOut(told);
   if (boxes) AfxMessageBox(told);
   return told;

@@ -33,7 +33,7 @@ CString OwnerSid(const CString& path) {
       !GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || owner == nullptr ||
       !ConvertSidToStringSidA(owner, &text))
     return {};
-  const CString sid = text;
+  CString sid = text;
   LocalFree(text);
   return sid;
 }
@@ -44,7 +44,7 @@ CString OwnerSid(const CString& path) {
 CString ToolFolder() {
   const CString common = CommonAppDataFolder();
   if (common.IsEmpty()) return {};
-  const CString folder = common + kFolderName;
+  CString folder = common + kFolderName;
   PSECURITY_DESCRIPTOR access = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderAccess, SDDL_REVISION_1, &access, nullptr))
     return {};
