@@ -23,6 +23,7 @@ import zipfile
 EXE = "Orvane設定ﾂｰﾙ.exe"
 MACHINES = {"x64": 0x8664, "x86": 0x014C}
 FIXED_FILE_INFO = struct.pack("<I", 0xFEEF04BD)
+VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
 passed = failed = 0
 
 
@@ -39,8 +40,10 @@ def pe_machine(exe):
 
 
 def file_version(exe):
-    """The fixed part's file version of the version record, as "a.b.c.d"."""
-    at = exe.find(FIXED_FILE_INFO)
+    """The fixed part's file version of the version record, as "a.b.c.d": the
+    first fixed part after the record's key, as code may hold its signature too."""
+    key = exe.find(VERSION_KEY)
+    at = exe.find(FIXED_FILE_INFO, key) if key >= 0 else -1
     if at < 0:
         return None
     ms, ls = struct.unpack_from("<II", exe, at + 8)
