@@ -34,23 +34,27 @@ CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) 
 }
 
 // Puts back, the latest first, the values written before `failed` failed;
-// raises CRegistryException (restoreFailed, naming `failed` as the file)
-// when one of them cannot be.
+// raises CRegistryException, naming `failed` as the file, when one of them
+// cannot be (restoreFailed) or holds what another wrote since, and is left
+// so (changedByAnother).
 void PutBack(const ProxyChanges& written, Outcomes& outcomes, const CString& failed) {
   std::optional<CRegistryException> lost;
   for (auto proxy = written.rbegin(); proxy != written.rend(); ++proxy) {
     if (!proxy->WritesAnything()) continue;
     Outcome& outcome = OutcomeOf(outcomes, proxy->GetTarget().GetName());
+    outcome.state = Outcome::notPutBack;
     try {
-      proxy->Undo();
-      outcome.state = Outcome::putBack;
+      if (proxy->Undo())
+        outcome.state = Outcome::putBack;
+      else if (!lost)
+        lost = CRegistryException(CRegistryException::changedByAnother, 0, proxy->GetTarget().GetName());
     } catch (const CRegistryException& error) {
-      outcome.state = Outcome::notPutBack;
-      if (!lost) lost = error;
+      if (lost) continue;
+      lost = error;
+      lost->m_cause = CRegistryException::restoreFailed;
     }
   }
   if (!lost) return;
-  lost->m_cause = CRegistryException::restoreFailed;
   lost->m_strFileName = failed;
   throw *lost;
 }
@@ -123,8 +127,11 @@ Shortfall Lacking(const CRegStringValue& value) {
 }  // namespace
 
 Action OfferedAction() {
+  const CRegStringValue value = ProxyOverride();
   ProxyExceptionList list;
-  list.Load();
+  list.Load(value);
+  // Either action writes the list: neither is offered when it cannot be.
+  value.RequireChangeable();
   return list.ContainsWildcard() ? Action::remove : Action::set;
 }
 

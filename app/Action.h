@@ -34,22 +34,24 @@ using Outcomes = std::vector<Outcome>;
 
 // Remove settings when the proxy exception list in force holds the
 // wildcard, Set otherwise. Raises CRegistryException when the list cannot
-// be read.
+// be read, or may be read but not changed (changeDenied).
 Action OfferedAction();
 
 // Carries the action out on the settings of `scope`, all of them or none,
 // the proxy part on the lists of `users` (ProxyLists): every list is read
 // first, and written only once the new hosts file is on disk beside the old
 // one; the lists written are put back exactly as they were, the latest
-// first, when a later one or the hosts file's replace fails. Holds the
+// first, when a later one or the hosts file's replace fails, unless another
+// program has changed one since: that change is left alone. Holds the
 // ActionLock throughout, and unloads every hive it loaded before it ends.
 // Raises CBusyException, CFileException or CRegistryException when the
 // action failed; the settings are then as they were, unless the report
-// says a list could not be put back (CRegistryException::restoreFailed).
-// Raises CFileException naming a hive file that stayed loaded after an
-// action done. `outcomes` receives each setting the run covers and what
-// became of it, also when it fails, each mandatory profile's hive file as
-// untouched, and each hive file that stayed loaded as a failure.
+// says a list was not put back (CRegistryException::restoreFailed,
+// changedByAnother). Raises CFileException naming a hive file that stayed
+// loaded after an action done. `outcomes` receives each setting the run
+// covers and what became of it, also when it fails, each mandatory
+// profile's hive file as untouched, and each hive file that stayed loaded
+// as a failure.
 void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr, Users users = Users::desktop);
 
 // One setting as it is, by the rules Set decides by: what it lacks (host

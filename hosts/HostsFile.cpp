@@ -177,14 +177,21 @@ std::vector<int> CHostsFile::MissingRows() {
 }
 
 void CHostsFile::Open() {
-  if (!m_file.Open(m_path, CStdioFile::modeEditShared, &m_fileError)) throw m_fileError;
+  // Locked by an administrator: left alone, and told as such, on every
+  // system alike: one that refuses the open (Windows) and one that lets its
+  // administrators write read-only files too.
+  const auto refuseReadOnly = [this](const CString& path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+      throw CFileException(CFileException::readOnly, ERROR_ACCESS_DENIED, m_path);
+  };
+  if (!m_file.Open(m_path, CStdioFile::modeEditShared, &m_fileError)) {
+    if (m_fileError.m_lOsError == ERROR_ACCESS_DENIED) refuseReadOnly(FinalPath(m_path));
+    throw m_fileError;
+  }
   m_created = m_file.WasCreated();
   m_target = FinalPath(m_path);
-  // Locked by an administrator: left alone, on every system alike (one that
-  // lets its administrators write read-only files too).
-  const DWORD attributes = GetFileAttributesA(m_target);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    RaiseOsError(ERROR_ACCESS_DENIED);
+  refuseReadOnly(m_target);
 }
 
 bool CHostsFile::OpenToRead() {
@@ -202,8 +209,8 @@ int CHostsFile::ReadAll() {
   // Refused, as no update could keep them whole: UTF-16 text, and lines
   // after a Ctrl-Z, which text-mode readers never see (a Ctrl-Z followed
   // only by line ends is the old end-of-file mark, and is dropped).
-  if (LooksLikeUtf16(m_text.View()) || m_text.HasTextAfterEnd())
-    throw CFileException(CFileException::genericException, 0, m_path);
+  if (LooksLikeUtf16(m_text.View())) throw CFileException(CFileException::utf16Text, 0, m_path);
+  if (m_text.HasTextAfterEnd()) throw CFileException(CFileException::textAfterEnd, 0, m_path);
   const ManagedNameEndings& endings = ManagedNameEndings::Get();
   // Notepad's UTF-8 mark stays where it is, and the first line is read
   // after it; it goes back with the text before the first line.

@@ -24,6 +24,11 @@ class CFileException {
     lockViolation = 12,
     diskFull = 13,
     endOfFile = 14,
+    // The tool's own refusals of a file no update could keep whole, or one
+    // an administrator has locked; each says why.
+    utf16Text = 15,     // text in UTF-16, with a byte-order mark or without
+    textAfterEnd = 16,  // lines after a Ctrl-Z, which text-mode readers never see
+    readOnly = 17,      // the read-only attribute
   };
 
   CFileException() = default;

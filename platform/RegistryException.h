@@ -11,7 +11,7 @@ class CRegistryException {
  public:
   enum Cause {
     // A key on the way cannot be opened or created, or the value cannot be
-    // read or held as text of the ANSI code page.
+    // queried.
     readFailed = 0,
     // A key on the way cannot be opened or created, or the write is refused.
     writeFailed = 1,
@@ -21,6 +21,16 @@ class CRegistryException {
     // The value is a service account's (SYSTEM, LocalService,
     // NetworkService) with nobody at the desktop: refused, not touched.
     serviceAccount = 3,
+    // The value is not text (REG_SZ, REG_EXPAND_SZ): left as it is.
+    notText = 4,
+    // The value's text holds characters the ANSI code page has not: read
+    // through it, the text would come back changed.
+    notInCodePage = 5,
+    // The process may read the value's key but not change it.
+    changeDenied = 6,
+    // After `m_strFileName` failed to be replaced, the value no longer held
+    // what this run wrote: another changed it since, and it was left so.
+    changedByAnother = 7,
   };
 
   CRegistryException(Cause cause, LONG osError, CString valueName)
@@ -29,5 +39,5 @@ class CRegistryException {
   Cause m_cause;
   LONG m_lOsError;
   CString m_strValueName;
-  CString m_strFileName;  // restoreFailed: the file whose replace failed
+  CString m_strFileName;  // restoreFailed, changedByAnother: the file whose replace failed
 };

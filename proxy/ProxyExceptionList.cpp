@@ -61,7 +61,7 @@ ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet(CRegStringValue ta
     value += ';';
     value += list.GetEntry(i);
   }
-  return {std::move(target), list, value};
+  return Checked({std::move(target), list, value});
 }
 
 ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue target) {
@@ -74,7 +74,12 @@ ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue
     value += list.GetEntry(i);
     first = false;
   }
-  return {std::move(target), list, value};
+  return Checked({std::move(target), list, value});
+}
+
+ProxyOverrideChange ProxyOverrideChange::Checked(ProxyOverrideChange change) {
+  if (change.WritesAnything()) change.m_target.RequireChangeable();
+  return change;
 }
 
 void ProxyOverrideChange::Write() const {
@@ -83,8 +88,9 @@ void ProxyOverrideChange::Write() const {
   NotifyInternetSettingsChanged();
 }
 
-void ProxyOverrideChange::Undo() const {
-  if (!m_value) return;
-  m_target.Restore(m_before);
+bool ProxyOverrideChange::Undo() const {
+  if (!m_value) return true;
+  if (!m_target.Restore(*m_value, m_before)) return false;
   NotifyInternetSettingsChanged();
+  return true;
 }

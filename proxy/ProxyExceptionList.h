@@ -59,6 +59,8 @@ class ProxyOverrideChange {
   // Remove settings: every entry equal to one of the set's goes; the rest is
   // written back in its order, also when nothing changed or nothing is left.
   static ProxyOverrideChange RemoveProxyExceptionSet(CRegStringValue target = ProxyOverride());
+  // Each raises CRegistryException when the value cannot be read, and
+  // (changeDenied) when a change that writes it finds it may not be changed.
 
   const CRegStringValue& GetTarget() const { return m_target; }
   // False when the change is to leave the value as it is.
@@ -67,12 +69,16 @@ class ProxyOverrideChange {
   // Each raises CRegistryException when the registry refuses, and tells
   // running programs when the value has changed.
   void Write() const;
-  // Puts the value back as it was stored when the change was made.
-  void Undo() const;
+  // Puts the value back as it was stored when the change was made, while it
+  // holds what Write wrote: false when another has changed it since, and it
+  // is left as that one made it.
+  bool Undo() const;
 
  private:
   ProxyOverrideChange(CRegStringValue target, const ProxyExceptionList& list, std::optional<CString> value)
       : m_target(std::move(target)), m_before(list.GetStored()), m_value(std::move(value)) {}
+  // Refused before anything is written when the value may not be changed.
+  static ProxyOverrideChange Checked(ProxyOverrideChange change);
 
   CRegStringValue m_target;  // the value read, and the one written and put back
   RegStoredValue m_before;

@@ -11,7 +11,9 @@ namespace {
 // Stands in for the empty string, which is never stored as such.
 const char kNullString[] = "--NULLSTRING--";
 
-constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
+// What a write opens every key with; a read asks for KEY_READ alone, so that
+// a key the process may only read still reads.
+constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
 using WideText = std::basic_string<WCHAR>;
 
@@ -35,20 +37,20 @@ class OpenKeys {
 };
 
 // Opens the first component of `path` and opens or creates every further key,
-// any number of them; `path` is left holding the value name. Returns the
-// registry's answer to the first call that failed.
-LSTATUS OpenPath(HKEY root, CString& path, OpenKeys& keys) {
+// any number of them, each with `access`; `path` is left holding the value
+// name. Returns the registry's answer to the first call that failed.
+LSTATUS OpenPath(HKEY root, CString& path, REGSAM access, OpenKeys& keys) {
   int separator = path.Find('\\');
   if (separator <= 0) return ERROR_BAD_PATHNAME;
   HKEY key = nullptr;
-  if (const LSTATUS status = RegOpenKeyExA(root, path.Left(separator), 0, kAccess, &key); status != ERROR_SUCCESS)
+  if (const LSTATUS status = RegOpenKeyExA(root, path.Left(separator), 0, access, &key); status != ERROR_SUCCESS)
     return status;
   keys.Push(key);
   path = path.Mid(separator + 1);
   while ((separator = path.Find('\\')) >= 0) {
     DWORD disposition = 0;
     if (const LSTATUS status = RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                               kAccess, nullptr, &key, &disposition);
+                                               access, nullptr, &key, &disposition);
         status != ERROR_SUCCESS)
       return status;
     keys.Push(key);
@@ -108,6 +110,24 @@ WideText StoredText(const RegStoredValue& stored) {
   return wide.substr(0, wide.find(WCHAR{0}));
 }
 
+// The text a write stores for `text`.
+CString AsWritten(const CString& text) { return text.IsEmpty() ? CString(kNullString) : text; }
+
+// `now` is what Write stored for `written`.
+bool Holds(const RegStoredValue& now, const CString& written) {
+  return now.exists && now.type == REG_SZ && StoredText(now) == Widened(AsWritten(written));
+}
+
+// Stores `stored` as it was held, or deletes the value where there was none.
+LSTATUS PutStored(HKEY key, const CString& name, const RegStoredValue& stored) {
+  if (!stored.exists) {
+    const LSTATUS status = RegDeleteValueA(key, name);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+  }
+  return RegSetValueExW(key, Widened(name).c_str(), 0, stored.type, reinterpret_cast<const BYTE*>(stored.bytes.data()),
+                        static_cast<DWORD>(stored.bytes.size()));
+}
+
 const char* RootName(HKEY root) {
   if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
   if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
@@ -130,40 +150,44 @@ void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValu
   RegStoredValue held;
   {
     OpenKeys keys;
-    if (const LSTATUS status = OpenPath(hRootKey, strPath, keys); status != ERROR_SUCCESS)
+    if (const LSTATUS status = OpenPath(hRootKey, strPath, KEY_READ, keys); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
     if (const LSTATUS status = QueryStored(keys.Last(), strPath, held); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
   }
   if (held.exists && held.type != REG_SZ && held.type != REG_EXPAND_SZ)
-    Raise(CRegistryException::readFailed, ERROR_INVALID_DATA);
+    Raise(CRegistryException::notText, ERROR_INVALID_DATA);
   CString text;
-  if (!Narrowed(StoredText(held), text)) Raise(CRegistryException::readFailed, ERROR_NO_UNICODE_TRANSLATION);
+  if (!Narrowed(StoredText(held), text)) Raise(CRegistryException::notInCodePage, ERROR_NO_UNICODE_TRANSLATION);
   strValue = text == kNullString ? CString() : text;
   if (stored) *stored = std::move(held);
 }
 
-void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) const {
-  if (strValue.IsEmpty()) strValue = kNullString;
+void CRegStringValue::RequireChangeable() const {
+  CString name = m_strPath;
   OpenKeys keys;
-  LSTATUS status = OpenPath(hRootKey, strPath, keys);
+  if (OpenPath(m_hRootKey, name, kWriteAccess, keys) == ERROR_ACCESS_DENIED)
+    Raise(CRegistryException::changeDenied, ERROR_ACCESS_DENIED);
+}
+
+void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) const {
+  strValue = AsWritten(strValue);
+  OpenKeys keys;
+  LSTATUS status = OpenPath(hRootKey, strPath, kWriteAccess, keys);
   if (status == ERROR_SUCCESS)
     status = RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
                             static_cast<DWORD>(strValue.GetLength()) + 1);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
 }
 
-void CRegStringValue::Restore(const RegStoredValue& stored) const {
+bool CRegStringValue::Restore(const CString& written, const RegStoredValue& stored) const {
   CString name = m_strPath;
   OpenKeys keys;
-  LSTATUS status = OpenPath(m_hRootKey, name, keys);
-  if (status == ERROR_SUCCESS && stored.exists) {
-    status =
-        RegSetValueExW(keys.Last(), Widened(name).c_str(), 0, stored.type,
-                       reinterpret_cast<const BYTE*>(stored.bytes.data()), static_cast<DWORD>(stored.bytes.size()));
-  } else if (status == ERROR_SUCCESS) {
-    status = RegDeleteValueA(keys.Last(), name);
-    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-  }
+  RegStoredValue now;
+  LSTATUS status = OpenPath(m_hRootKey, name, kWriteAccess, keys);
+  if (status == ERROR_SUCCESS) status = QueryStored(keys.Last(), name, now);
+  if (status == ERROR_SUCCESS && !Holds(now, written)) return false;
+  if (status == ERROR_SUCCESS) status = PutStored(keys.Last(), name, stored);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
+  return true;
 }

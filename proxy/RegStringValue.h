@@ -32,16 +32,23 @@ class CRegStringValue {
       : m_hRootKey(hRootKey), m_strPath(std::move(strPath)), m_strShownAs(std::move(strShownAs)) {}
 
   // The text in the ANSI code page; `stored` receives the value as held.
-  // Raises when a key cannot be opened or created, when the value cannot be
-  // queried, is not of a string type (REG_SZ, REG_EXPAND_SZ), or holds
+  // Asks for reading alone. Raises readFailed when a key cannot be opened or
+  // created or the value cannot be queried; notText when it is not of a
+  // string type (REG_SZ, REG_EXPAND_SZ); notInCodePage when it holds
   // characters the ANSI code page has not: its text would come back changed.
   void Read(CString& strValue, RegStoredValue* stored = nullptr) const {
     ReadValue(m_hRootKey, m_strPath, strValue, stored);
   }
+  // Raises changeDenied when the keys on the way may be read but not opened
+  // for a write, as Write opens them; changes nothing. Any other failure is
+  // left for the write itself to report.
+  void RequireChangeable() const;
   // Stores the text as REG_SZ, whatever the value's former type.
   void Write(CString strValue) const { WriteValue(m_hRootKey, m_strPath, std::move(strValue)); }
-  // Puts the value back exactly as held, or deletes it where there was none.
-  void Restore(const RegStoredValue& stored) const;
+  // Puts the value back exactly as held, or deletes it where there was none,
+  // only while it holds `written` as Write stored it (the same text, REG_SZ):
+  // false, and nothing written, when it holds anything else now.
+  bool Restore(const CString& written, const RegStoredValue& stored) const;
 
   // "HKEY_CURRENT_USER\..." as the user is told it.
   CString GetName() const;

@@ -20,15 +20,24 @@ CString ReplacePlaceholder(const CString& text, const char* mark, const CString&
   return CString(std::string(view.substr(0, at))) + value + CString(std::string(view.substr(at + 2)));
 }
 
+// The string of a file error's cause: the system's errors, then the tool's
+// own refusals; any other cause is an unknown error.
+UINT FileErrorString(int cause) {
+  if (cause > CFileException::none && cause < IDS_FILE_ERROR_CAUSES) return IDS_FILE_ERROR_BASE + cause;
+  const int refusal = cause - IDS_FILE_ERROR_CAUSES;
+  if (refusal >= 0 && refusal < IDS_FILE_REFUSALS) return IDS_FILE_REFUSAL_BASE + refusal;
+  return IDS_FILE_ERROR_BASE + CFileException::genericException;
+}
+
 CString FileErrorText(const CFileException& error) {
-  const bool known = error.m_cause > CFileException::none && error.m_cause < IDS_FILE_ERROR_CAUSES;
-  const int cause = known ? error.m_cause : CFileException::genericException;
-  return ReplacePlaceholder(LoadResourceString(IDS_FILE_ERROR_BASE + cause), "%1", error.m_strFileName);
+  return ReplacePlaceholder(LoadResourceString(FileErrorString(error.m_cause)), "%1", error.m_strFileName);
 }
 
 CString RegistryErrorText(const CRegistryException& error) {
   const CString text = LoadResourceString(IDS_REGISTRY_ERROR_BASE + error.m_cause);
-  if (error.m_cause != CRegistryException::restoreFailed) return ReplacePlaceholder(text, "%1", error.m_strValueName);
+  const bool afterReplace =
+      error.m_cause == CRegistryException::restoreFailed || error.m_cause == CRegistryException::changedByAnother;
+  if (!afterReplace) return ReplacePlaceholder(text, "%1", error.m_strValueName);
   return ReplacePlaceholder(ReplacePlaceholder(text, "%1", error.m_strFileName), "%2", error.m_strValueName);
 }
 

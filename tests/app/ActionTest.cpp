@@ -153,14 +153,19 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
 // Values another program stored that Set would turn into text: told, and
 // neither setting changed.
 TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
-  const Stored values[] = {
-      {REG_MULTI_SZ,
-       WideSz(Wide("a.ex")).bytes + WideSz(Wide("b.ex")).bytes + WideSz(Wide("<local>")).bytes + std::string(2, '\0')},
-      {REG_DWORD, std::string("\1\0\0\0", 4)},
-      {REG_BINARY, "a.test"},
-      WideSz({'b', 0xFC, 'c', 'h', 'e', 'r', '.', 'e', 'x', ';', 0xD55C, 0xAD6D, '.', 'e', 'x', ';', '<', 'l', '>'}),
+  const struct {
+    Stored value;
+    CRegistryException::Cause told;
+  } values[] = {
+      {{REG_MULTI_SZ,
+        WideSz(Wide("a.ex")).bytes + WideSz(Wide("b.ex")).bytes + WideSz(Wide("<local>")).bytes + std::string(2, '\0')},
+       CRegistryException::notText},
+      {{REG_DWORD, std::string("\1\0\0\0", 4)}, CRegistryException::notText},
+      {{REG_BINARY, "a.test"}, CRegistryException::notText},
+      {WideSz({'b', 0xFC, 'c', 'h', 'e', 'r', '.', 'e', 'x', ';', 0xD55C, 0xAD6D, '.', 'e', 'x', ';', '<', 'l', '>'}),
+       CRegistryException::notInCodePage},
   };
-  for (const Stored& value : values) {
+  for (const auto& [value, told] : values) {
     for (const Action action : {Action::set, Action::remove}) {
       const State before{kOrdinaryHosts, value};
       Put(before);
@@ -168,7 +173,7 @@ TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
         CarryOut(action);
         ADD_FAILURE() << "no registry error for type " << value.type;
       } catch (const CRegistryException& error) {
-        EXPECT_EQ(error.m_cause, CRegistryException::readFailed);
+        EXPECT_EQ(error.m_cause, told);
         EXPECT_EQ(error.m_strValueName, kValueName);
       }
       EXPECT_THROW(OfferedAction(), CRegistryException);
@@ -272,6 +277,85 @@ TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {
   holder.reset();
   EXPECT_EQ(Now(), (State{c.before.hosts, c.after.proxy}));
   EXPECT_TRUE(NewFiles().empty());
+}
+
+// A list the user may read but not change: told at opening, and by each
+// action that would write it before anything is written; the check still
+// tells, and an action that leaves the list as it is goes through.
+TEST_F(ActionTest, AListThatMayOnlyBeReadIsToldAsSuchAndChangesNothing) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    Put(c.before);
+    fakewin::DenyChanges(HKEY_CURRENT_USER, kProxyKey.c_str());
+    const bool writesList =
+        c.scope != Scope::machine && (c.action == Action::remove || c.before.proxy != c.after.proxy);
+    EXPECT_EQ(::Check(c.scope).size(), c.scope == Scope::both ? 2u : 1u);
+    try {
+      OfferedAction();
+      ADD_FAILURE() << "an action offered";
+    } catch (const CRegistryException& error) {
+      EXPECT_EQ(error.m_cause, CRegistryException::changeDenied);
+      EXPECT_EQ(error.m_strValueName, kValueName);
+    }
+    try {
+      CarryOut(c.action, c.scope);
+      EXPECT_FALSE(writesList);
+    } catch (const CRegistryException& error) {
+      EXPECT_TRUE(writesList);
+      EXPECT_EQ(error.m_cause, CRegistryException::changeDenied);
+    }
+    EXPECT_EQ(Now(), writesList ? c.before : c.after);
+    fakewin::DenyChanges(HKEY_CURRENT_USER, kProxyKey.c_str(), false);
+  }
+}
+
+// Another program changing the list while the hosts file is replaced, and
+// the replace then failing: the undo puts back only a list that still holds
+// this run's text, and tells of one it left as the other made it.
+TEST_F(ActionTest, AnUndoLeavesAListAnotherChangedMeanwhileAndSaysSo) {
+  const std::string managed = ManagedLines();
+  // Nothing left of the list: written as the empty list's mark.
+  const Case emptied{"Remove settings, nothing left", Action::remove, Settings(kOrdinaryHosts + managed, kJoined + ";"),
+                     Settings(kOrdinaryHosts, "--NULLSTRING--")};
+  for (const Case& c : {Cases()[0], Cases()[1], emptied}) {
+    const struct {
+      const char* name;
+      bool acts;
+      std::optional<Stored> writes;  // nothing: deletes the value
+      bool left;
+    } others[] = {
+        {"nobody", false, std::nullopt, false},
+        {"another text", true, WideSz(Wide("other.test")), true},
+        {"the value deleted", true, std::nullopt, true},
+        {"this run's text, expandable", true, Stored{REG_EXPAND_SZ, c.after.proxy->bytes}, true},
+        {"this run's text again", true, c.after.proxy, false},
+    };
+    for (const auto& other : others) {
+      SCOPED_TRACE(std::string(c.name) + ", " + other.name);
+      Put(c.before);
+      if (other.acts) fakewin::OnCall("ReplaceFileA", [&] { SetValue(kProxyKey, kProxyName, other.writes, true); });
+      fakewin::InjectFailure("ReplaceFileA", 1, ERROR_WRITE_FAULT);
+      Outcomes outcomes;
+      try {
+        CarryOut(c.action, Scope::both, &outcomes);
+        ADD_FAILURE() << "the failed replace was not told";
+      } catch (const CFileException& error) {
+        EXPECT_FALSE(other.left);
+        EXPECT_EQ(error.m_cause, CFileException::hardIO);
+      } catch (const CRegistryException& error) {
+        EXPECT_TRUE(other.left);
+        EXPECT_EQ(error.m_cause, CRegistryException::changedByAnother);
+        EXPECT_EQ(error.m_strFileName, m_path);
+        EXPECT_EQ(error.m_strValueName, kValueName);
+      }
+      fakewin::ClearFailure();
+      EXPECT_EQ(Now(), (State{c.before.hosts, other.left ? other.writes : c.before.proxy}));
+      ASSERT_EQ(outcomes.size(), 2u);
+      EXPECT_EQ(outcomes[0].state, Outcome::failed);
+      EXPECT_EQ(outcomes[1].state, other.left ? Outcome::notPutBack : Outcome::putBack);
+      EXPECT_TRUE(NewFiles().empty());
+    }
+  }
 }
 
 // A reader that holds the hosts file for a moment refuses the replace once:

@@ -85,6 +85,7 @@ TEST_F(VerbTest, EachConditionEndsWithItsOwnStatus) {
       {"check, not set", {"/check", "/machine"}, "", fakewin::kUserSid, WAIT_OBJECT_0, kExitNothingChanged},
       {"check, set", {"/check", "/machine"}, set},
       {"check, UTF-16", {"/check"}, std::string("\xFF\xFE#\0", 4), fakewin::kUserSid, WAIT_OBJECT_0, kExitCannotTell},
+      {"set, UTF-16", {"/set"}, std::string("\xFF\xFE#\0", 4), fakewin::kUserSid, WAIT_OBJECT_0, kExitFailed},
       {"set, busy", {"/set"}, "", fakewin::kUserSid, WAIT_TIMEOUT, kExitBusy},
       {"set as SYSTEM", {"/set"}, "", "S-1-5-18", WAIT_OBJECT_0, kExitServiceAccount},
       {"check as SYSTEM", {"/check"}, set, "S-1-5-18", WAIT_OBJECT_0, kExitServiceAccount},

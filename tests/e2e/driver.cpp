@@ -17,6 +17,13 @@
 //   proxy?          "proxy VALUE" or "proxy <missing>"
 //   proxyraw?       "proxyraw TYPE HEX": the value exactly as held, or "proxyraw <missing>"
 //   proxy=TEXT      set ProxyOverride; "proxy-" deletes it; "proxy#N" stores the number N (REG_DWORD)
+//   proxyraw=T:HEX  store ProxyOverride as type T (decimal) with the bytes HEX, exactly
+//   proxykey?       "proxykey SDDL": the access list of ProxyOverride's key
+//   proxykey=SDDL   give ProxyOverride's key that access list (its owner may always change it)
+//   dialogs:N       wait for N main dialogs (several runs at once); "dialog I set=E remove=E" for each
+//   clickeach       click, in each of them, the one button it offers, all at once
+//   boxeach         wait for a box owned by each of them; "box I TEXT" for each, then press each OK
+//   closeeach       close each of them still open, and wait until all are gone
 //   lock            hold the hosts file open without sharing until the end
 //   hold            hold the hosts file open for reading, sharing reading and writing, until the end
 //   attrs=HEX       set the hosts file's attributes through the system's own call
@@ -39,6 +46,8 @@
 //                   "<local>"), the profile list naming the folder; "defaultprofile-" names none
 //   hives?          "hives NAME..." the keys under HKEY_USERS
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +69,7 @@ const DWORD kTimeoutMs = 20000;
 
 HWND g_dialog = nullptr;
 HWND g_box = nullptr;
+std::vector<HWND> g_dialogs;  // several runs' main dialogs, found by "dialogs:N"
 HANDLE g_lock = INVALID_HANDLE_VALUE;
 std::vector<std::string> g_helpRequests;
 
@@ -93,11 +103,11 @@ bool WaitFor(Probe probe, DWORD timeoutMs = kTimeoutMs) {
   return false;
 }
 
-HWND FindOwnedWindow() {
+HWND FindOwnedWindow(HWND owner = g_dialog) {
   struct Search {
     HWND owner;
     HWND found;
-  } search{g_dialog, nullptr};
+  } search{owner, nullptr};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
@@ -115,6 +125,15 @@ HWND FindMainDialog() {
        window = FindWindowExW(nullptr, window, L"#32770", kMainCaption))
     if (GetWindow(window, GW_OWNER) == nullptr) return window;
   return nullptr;
+}
+
+// Every main dialog, in no particular order.
+std::vector<HWND> MainDialogs() {
+  std::vector<HWND> dialogs;
+  for (HWND window = FindWindowW(L"#32770", kMainCaption); window;
+       window = FindWindowExW(nullptr, window, L"#32770", kMainCaption))
+    if (GetWindow(window, GW_OWNER) == nullptr && IsWindowVisible(window)) dialogs.push_back(window);
+  return dialogs;
 }
 
 void PrintRect(const char* label, HWND window) {
@@ -230,6 +249,94 @@ void HelpRequests() {
   WaitFor([] { return false; }, 500);
   for (const std::string& request : g_helpRequests) std::printf("%s\n", request.c_str());
   g_helpRequests.clear();
+}
+
+void SetProxyRaw(const std::string& typeAndHex) {
+  const size_t colon = typeAndHex.find(':');
+  if (colon == std::string::npos || (typeAndHex.size() - colon - 1) % 2 != 0) Fail("proxyraw=TYPE:HEX");
+  std::string bytes;
+  for (size_t at = colon + 1; at < typeAndHex.size(); at += 2)
+    bytes += static_cast<char>(std::strtoul(typeAndHex.substr(at, 2).c_str(), nullptr, 16));
+  const auto type = static_cast<DWORD>(std::strtoul(typeAndHex.c_str(), nullptr, 10));
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Stored{type, bytes},
+                           true);
+}
+
+// The access list of ProxyOverride's key, read or given. Its owner may change
+// it whatever the list says, so a list that denies every change can be lifted.
+void ProxyKeyAccess(const std::string& command) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryValues::kProxyKey.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) !=
+      ERROR_SUCCESS)
+    Fail("proxy key");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (command == "proxykey?") {
+    DWORD size = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> held(size);
+    char* text = nullptr;
+    if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, held.data(), &size) != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(held.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr))
+      Fail("proxy key access");
+    std::printf("proxykey %s\n", text);
+    LocalFree(text);
+  } else if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(command.substr(9).c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr) ||
+             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS) {
+    Fail("proxy key access");
+  }
+  if (descriptor) LocalFree(descriptor);
+  RegCloseKey(key);
+}
+
+void Dialogs(size_t count) {
+  if (!WaitFor([count] { return (g_dialogs = MainDialogs()).size() >= count; })) Fail("not as many dialogs");
+  Sleep(500);
+  for (size_t i = 0; i < g_dialogs.size(); ++i)
+    std::printf("dialog %zu set=%d remove=%d\n", i, IsWindowEnabled(GetDlgItem(g_dialogs[i], 1000)) ? 1 : 0,
+                IsWindowEnabled(GetDlgItem(g_dialogs[i], 1001)) ? 1 : 0);
+}
+
+// Posted back to back: the runs take their actions as nearly at once as
+// two users' clicks can be.
+void ClickEach() {
+  for (const HWND dialog : g_dialogs)
+    for (const int button : {1000, 1001})
+      if (IsWindowEnabled(GetDlgItem(dialog, button))) PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+}
+
+void BoxEach() {
+  std::vector<HWND> boxes(g_dialogs.size());
+  const auto allFound = [&] {
+    bool all = true;
+    for (size_t i = 0; i < g_dialogs.size(); ++i)
+      all = (boxes[i] = boxes[i] ? boxes[i] : FindOwnedWindow(g_dialogs[i])) && all;
+    return all;
+  };
+  if (!WaitFor(allFound)) Fail("not a box for each dialog");
+  Sleep(300);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const HWND text = GetDlgItem(boxes[i], 0xFFFF);
+    std::printf("box %zu %s\n", i, text ? Utf8(TextOf(text)).c_str() : "");
+  }
+  for (const HWND box : boxes) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  WaitFor([&] {
+    for (const HWND box : boxes)
+      if (IsWindow(box)) return false;
+    return true;
+  });
+}
+
+void CloseEach() {
+  for (const HWND dialog : g_dialogs)
+    if (IsWindow(dialog)) PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  if (!WaitFor([] {
+        for (const HWND dialog : g_dialogs)
+          if (IsWindow(dialog)) return false;
+        return true;
+      }))
+    Fail("a dialog still open");
 }
 
 void ProxyRaw() {
@@ -441,6 +548,18 @@ void Run(const std::string& command) {
     std::printf("gone\n");
   } else if (command == "proxyraw?") {
     ProxyRaw();
+  } else if (command.rfind("proxyraw=", 0) == 0) {
+    SetProxyRaw(command.substr(9));
+  } else if (command.rfind("proxykey", 0) == 0) {
+    ProxyKeyAccess(command);
+  } else if (command.rfind("dialogs:", 0) == 0) {
+    Dialogs(std::strtoul(argument().c_str(), nullptr, 10));
+  } else if (command == "clickeach") {
+    ClickEach();
+  } else if (command == "boxeach") {
+    BoxEach();
+  } else if (command == "closeeach") {
+    CloseEach();
   } else if (command.rfind("proxy", 0) == 0) {
     Proxy(command);
   } else if (command == "lock") {

@@ -4,6 +4,7 @@ its real window by driver.exe. Prints one line per test and a closing
 'N passed, N failed'."""
 import argparse
 import contextlib
+import itertools
 import os
 import re
 import shutil
@@ -23,6 +24,10 @@ HELP_CONTEXT = 1  # the help viewer's command for a topic by number
 # The command line's own conditions.
 EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_BUSY = 3, 4, 5, 6, 1618
 CHECK_IN_PLACE = "設定済みです。"
+# What a read-only hosts file is told as, after its path.
+READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
+PROXY_WINDOWS_NAME = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
+BUSY = "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。"
 LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
 # Wine traces each dialog template it builds, message boxes' too.
 DIALOG_TRACE = "DIALOG_ParseTemplate32"
@@ -245,7 +250,7 @@ def test_read_only_hosts_is_refused_and_stays_read_only(s):
         with s.running(EXIT_FAILED):
             box, icon, state = s.drive("wait", "click:1000", "box", "icon", "ok", "state", "click:2", "gone")[:3]
             text = box[len("box "):].split("|")[1]
-            expect(text.lower() == HOSTS_WINDOWS_PATH.lower() + " へのｱｸｾｽが拒否されました。", text)
+            expect(text.lower() == HOSTS_WINDOWS_PATH.lower() + READ_ONLY_TOLD, text)
             expect(icon == "icon stop", icon)
             expect(state.startswith("state set=0 remove=0 "), state)
         attributes = s.drive("attrs?")[0]
@@ -344,7 +349,7 @@ def test_refusals_on_the_command_line(s):
     try:
         status, stdout, stderr, _, dialog = s.command("/set", "/quiet")
         expect(status == EXIT_FAILED and not dialog and stdout == "", f"status {status}, dialog {dialog}")
-        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + " へのｱｸｾｽが拒否されました。", stderr)
+        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + READ_ONLY_TOLD, stderr)
         line = s.log_lines()[-1]
         expect(f"target={HOSTS_WINDOWS_PATH}: failed".lower() in line.lower() and "\terror=5\tstatus=2\t" in line, line)
         status, _, _, shown, _ = s.command("/set", box=True)
@@ -516,6 +521,126 @@ def test_per_machine_policy(s):
         s.drive("policy-", "machineproxy-")
 
 
+def test_every_refusal_says_why(s):
+    """Each file and value the tool refuses, from the command line and in
+    the dialog (at opening, or when the button is pressed): the text that
+    says why, naming the file or the value; the error status (/check: cannot
+    tell, or what it finds where it can still read); both settings and the
+    file's attributes as before."""
+    users = "intranet.test;<local>"
+    utf16 = "\ufeff# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n".encode("utf-16-le")
+    hangul = "\ud55c\uad6d.test;<local>".encode("utf-16-le") + b"\0\0"
+    read_only_key = "D:P(A;;KR;;;WD)"
+    # what, hosts, attributes, the driver's commands for the value, the key's access list (None: as it is),
+    # the text after the name, the setting it names, when the dialog tells it, /check's status
+    rows = [
+        ("a hosts file in UTF-16", utf16, 0x80, ["proxy=" + users], None,
+         " はUTF-16で保存されているため、処理できません。", HOSTS_WINDOWS_PATH, "button", EXIT_CANNOT_TELL),
+        ("lines after a Ctrl-Z", ORIGINAL_HOSTS + b"\x1a10.0.0.9\thidden.test\r\n", 0x80, ["proxy=" + users], None,
+         " はCtrl-Z(ﾌｧｲﾙの終わり)の後にも行があるため、処理できません。", HOSTS_WINDOWS_PATH, "button", EXIT_CANNOT_TELL),
+        ("a read-only hosts file", ORIGINAL_HOSTS, 0x1, ["proxy=" + users], None,
+         READ_ONLY_TOLD, HOSTS_WINDOWS_PATH, "button", EXIT_NOTHING_CHANGED),
+        ("a value that is no text", ORIGINAL_HOSTS, 0x80, ["proxy#1"], None,
+         " は文字列値ではないため、読み取れません。", PROXY_WINDOWS_NAME, "opening", EXIT_CANNOT_TELL),
+        ("a value the code page cannot hold", ORIGINAL_HOSTS, 0x80, ["proxyraw=1:" + hangul.hex()], None,
+         " にｼｽﾃﾑの文字ｺｰﾄﾞで表せない文字があるため、読み取れません。", PROXY_WINDOWS_NAME, "opening", EXIT_CANNOT_TELL),
+        ("a key the user may read but not change", ORIGINAL_HOSTS, 0x80, ["proxy=" + users], read_only_key,
+         " を変更する権限がありません。", PROXY_WINDOWS_NAME, "opening", EXIT_NOTHING_CHANGED),
+    ]
+    key_access = s.drive("proxykey?")[0][len("proxykey "):]
+    for what, hosts, attributes, value, access, told, named, when, check in rows:
+        s.set_hosts(hosts)
+        s.drive(*value, f"attrs={attributes:X}", *([f"proxykey={access}"] if access else []))
+        before = (s.hosts(), s.proxy_raw(), s.drive("attrs?")[0])
+        want = (named + told).lower()
+        try:
+            status, stdout, stderr, _, _ = s.command("/set", "/quiet")
+            expect(status == EXIT_FAILED and stdout == "", f"{what}: /set status {status}, output {stdout!r}")
+            expect(stderr.strip().lower() == want, f"{what}: /set told {stderr!r}")
+            status = s.command("/check", "/quiet")[0]
+            expect(status == check, f"{what}: /check status {status}, not {check}")
+            with s.running(EXIT_FAILED):
+                clicks = ["click:1000"] if when == "button" else []
+                box, state = s.drive("wait", *clicks, "box", "ok", "state", "click:2", "gone")[:2]
+                text = box[len("box "):].split("|")[1]
+                expect(text.lower() == want, f"{what}: the dialog told {text!r}")
+                expect(state.startswith("state set=0 remove=0 "), f"{what}: {state}")
+            expect((s.hosts(), s.proxy_raw(), s.drive("attrs?")[0]) == before, f"{what}: a setting changed")
+        finally:
+            s.drive(*([f"proxykey={key_access}"] if access else []), "attrs=80")
+
+
+def explained_by_some_order(start_set, runs, final_set):
+    """Whether the runs that reported done, each (action, what its log says
+    became of the hosts file), can have run one after the other in some
+    order, each on the state the one before left: each then reports what it
+    found to do, and the last leaves `final_set`."""
+    for order in itertools.permutations(runs):
+        state, found = start_set, True
+        for action, hosts in order:
+            did = ("unchanged" if state else "added") if action == "set" else ("removed" if state else "unchanged")
+            found, state = found and hosts == did, action == "set"
+        if found and state == final_set:
+            return True
+    return False
+
+
+def hosts_outcome(line):
+    """'added', 'removed' or 'unchanged': what a run's log line says became
+    of the hosts file."""
+    told = [f.split(": ", 1)[1] for f in line.split("\t") if f.lower().startswith("target=" + HOSTS_WINDOWS_PATH.lower())]
+    expect(len(told) == 1, line)
+    return "added" if "lines added" in told[0] else "removed" if "lines removed" in told[0] else "unchanged"
+
+
+def test_two_runs_at_once_never_split_the_settings(s):
+    """Two dialogs pressed at once, again and again: both Set, and Set
+    against Remove settings (the second dialog opened after the list was
+    set). Whatever the order the two runs took, both settings agree at the
+    end; every run reports done or busy; and the runs that report done are
+    explained by one running after the other, each doing what it reports."""
+    users = "intranet.test;<local>"
+    unset, full = (ORIGINAL_HOSTS, users), (ORIGINAL_HOSTS + managed_lines(s), s.joined + ";" + users)
+    done = {"set": SET_DONE, "remove": REMOVE_DONE}
+    for round_ in range(6):
+        both_set = round_ % 2 == 0
+        what = f"round {round_ + 1}, " + ("Set and Set" if both_set else "Set and Remove settings")
+        s.set_hosts(unset[0])
+        s.drive("proxy=" + unset[1])
+        logged = len(s.log_lines())
+        runs = [subprocess.Popen([s.args.wine_run, s.prefix, s.args.exe],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+        try:
+            if not both_set:
+                s.drive("dialogs:1")
+                s.set_hosts(full[0])
+                s.drive("proxy=" + full[1])
+            runs.append(subprocess.Popen([s.args.wine_run, s.prefix, s.args.exe],
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            lines = s.drive("dialogs:2", "clickeach", "boxeach", "closeeach")
+            offered = ["set" if l.endswith("set=1 remove=0") else "remove" for l in lines[:2]]
+            expect(sorted(offered) == (["set", "set"] if both_set else ["remove", "set"]), f"{what}: {lines[:2]}")
+            told = [l.split(" ", 2)[2] for l in lines[2:4]]
+            for action, text in zip(offered, told):
+                expect(text in (done[action], BUSY), f"{what}: {action} told {text!r}")
+            statuses = sorted(run.wait(timeout=60) for run in runs)
+            expect(statuses == sorted(EXIT_COMPLETED if t in done.values() else EXIT_BUSY for t in told),
+                   f"{what}: exit statuses {statuses}")
+        finally:
+            for run in runs:
+                if run.poll() is None:
+                    run.kill()
+        now = (s.hosts(), s.proxy())
+        expect(now in (unset, full), f"{what}: the settings split: {len(now[0])} bytes of hosts, {now[1]!r}")
+        new_lines = s.log_lines()[logged:]
+        expect(len(new_lines) == 2, f"{what}: {new_lines}")
+        reported = [(line.split("\tverb=dialog ")[1].split("\t")[0], hosts_outcome(line))
+                    for line in new_lines if f"\tmessage={SET_DONE}" in line or f"\tmessage={REMOVE_DONE}" in line]
+        expect(reported, f"{what}: no run reported done")
+        expect(explained_by_some_order(not both_set, reported, now == full),
+               f"{what}: {reported} do not explain the end, {'set' if now == full else 'not set'}")
+
+
 def ensure_display():
     if os.environ.get("DISPLAY"):
         return None
@@ -547,7 +672,8 @@ def main():
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
-             test_every_user_on_the_command_line, test_per_machine_policy]
+             test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
+             test_two_runs_at_once_never_split_the_settings]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

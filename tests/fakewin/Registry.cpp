@@ -1,6 +1,7 @@
 // Registry calls of ADVAPI32 over an in-memory tree, with the Windows rules
 // the tool meets: names without regard to letter case, "\" separating the
-// keys of a subkey path, access checked per handle, raw value bytes kept as
+// keys of a subkey path, access checked per handle and, at the open, against
+// what the key's security lets the process do, raw value bytes kept as
 // written, and Windows error codes.
 #include <fakewin.h>
 
@@ -24,6 +25,9 @@ namespace {
 
 // Windows refuses a key name of more than 255 characters.
 constexpr size_t kMaxKeyName = 255;
+
+// The rights a key whose changes are denied refuses at the open.
+constexpr REGSAM kChangeRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 struct OpenKey {
   std::shared_ptr<Key> key;
@@ -80,7 +84,8 @@ LSTATUS FromHandle(HKEY handle, OpenKey& open) {
 }
 
 // Follows `path` down from the key `from` stands for; with `create`, makes
-// the keys that are missing, which needs KEY_CREATE_SUB_KEY on `from`.
+// the keys that are missing. As on Windows, making one is checked against
+// its parent's security, whatever access the handle was opened with.
 LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<Key>& key, DWORD& disposition) {
   const std::string_view text = path ? path : "";
   if (!text.empty() && text.front() == '\\') return ERROR_BAD_PATHNAME;
@@ -96,7 +101,7 @@ LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<K
       continue;
     }
     if (!create) return ERROR_FILE_NOT_FOUND;
-    if (!(from.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    if (key->changesDenied) return ERROR_ACCESS_DENIED;
     key = key->subkeys[Folded(name)] = fakewin::tree::NewKey(name);
     disposition = REG_CREATED_NEW_KEY;
   }
@@ -119,6 +124,7 @@ LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY
   std::shared_ptr<Key> key;
   DWORD how = 0;
   if (const LSTATUS status = Descend(from, subKey, create, key, how); status != ERROR_SUCCESS) return status;
+  if (key->changesDenied && (access & kChangeRights)) return ERROR_ACCESS_DENIED;
   *result = NewHandle(std::move(key), access);
   if (disposition) *disposition = how;
   return ERROR_SUCCESS;
@@ -242,6 +248,14 @@ void MarkDeleted(Key& key) {
 }
 
 }  // namespace tree
+void DenyChanges(HKEY root, const char* path, bool denied) {
+  OpenKey from;
+  FromHandle(root, from);
+  std::shared_ptr<Key> key;
+  DWORD disposition = 0;
+  if (Descend(from, path, true, key, disposition) == ERROR_SUCCESS) key->changesDenied = denied;
+}
+
 }  // namespace fakewin
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {

@@ -22,6 +22,7 @@ struct Key {
   std::map<std::string, std::shared_ptr<Key>> subkeys;  // by folded name
   std::map<std::string, Value> values;                  // by folded name
   bool deleted = false;                                 // handles to a deleted key fail
+  bool changesDenied = false;                           // its security lets the process read it only
 };
 
 inline std::shared_ptr<Key> NewKey(std::string name) {

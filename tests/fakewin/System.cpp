@@ -4,7 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -49,6 +51,12 @@ std::string Expanded(const std::string& source) {
   }
   return out + source.substr(at);
 }
+// Another program's doing, waiting for a call of `function`.
+struct Interloper {
+  std::string function;
+  std::function<void()> action;
+  bool acting = false;
+} g_interloper;
 
 UINT CopyDirectory(const std::string& directory, LPSTR buffer, UINT size) {
   const auto length = static_cast<UINT>(directory.size());
@@ -92,11 +100,22 @@ void InjectFailure(const char* function, int nth, DWORD error) {
   g_failure = Failure{function ? function : "", nth, error, 0};
 }
 
-void ClearFailure() { g_failure = Failure{}; }
+void ClearFailure() {
+  g_failure = Failure{};
+  g_interloper = Interloper{};
+}
+
+void OnCall(const char* function, std::function<void()> action) { g_interloper = {function, std::move(action)}; }
 
 int CountedCalls() { return g_failure.counted; }
 
 bool ShouldFail(const char* function) {
+  if (g_interloper.acting) return false;
+  if (g_interloper.action && g_interloper.function == function) {
+    g_interloper.acting = true;
+    std::exchange(g_interloper.action, nullptr)();
+    g_interloper.acting = false;
+  }
   if (!g_failure.function.empty() && g_failure.function != function) return false;
   ++g_failure.counted;
   if (g_failure.remaining <= 0 || --g_failure.remaining > 0) return false;

@@ -85,17 +85,21 @@ TEST_F(HostsFileTest, OddFilesAreKeptWholeOrRefused) {
     std::string before;
     bool set;
     std::optional<std::string> after;
+    int refusedAs = CFileException::none;  // the cause that tells why, when refused
   } cases[] = {
       {"the old end-of-file mark", local + "\x1A", false, local},
       {"marks and line ends after the end", local + "\x1A\r\n\x1A\x1A\n", false, local},
-      {"a line after a Ctrl-Z", local + "\x1A" + Row(1) + "\r\n", false, std::nullopt},
-      {"a Ctrl-Z inside a line", "127.0.0.1 local\x1Ahost\r\n", true, std::nullopt},
+      {"a line after a Ctrl-Z", local + "\x1A" + Row(1) + "\r\n", false, std::nullopt, CFileException::textAfterEnd},
+      {"a Ctrl-Z inside a line", "127.0.0.1 local\x1Ahost\r\n", true, std::nullopt, CFileException::textAfterEnd},
       {"a UTF-8 mark before a managed line", mark + Row(0) + "\r\n" + local, false, mark + local},
       {"a UTF-8 mark before a present line", mark + Row(0) + "\r\n", true, mark + Row(0) + "\r\n" + ManagedLines(1)},
-      {"UTF-16 with its mark", "\xFF\xFE" + Utf16(local, false), true, std::nullopt},
-      {"UTF-16 big-endian with its mark", "\xFE\xFF" + Utf16(local, true), true, std::nullopt},
-      {"UTF-16 without a mark", Utf16(local, false), true, std::nullopt},
-      {"UTF-16 big-endian without a mark", Utf16("\r\n" + local, true), false, std::nullopt},
+      {"UTF-16 with its mark", "\xFF\xFE" + Utf16(local, false), true, std::nullopt, CFileException::utf16Text},
+      {"UTF-16 big-endian with its mark", "\xFE\xFF" + Utf16(local, true), true, std::nullopt,
+       CFileException::utf16Text},
+      {"UTF-16 without a mark", Utf16(local, false), true, std::nullopt, CFileException::utf16Text},
+      {"UTF-16 big-endian without a mark", Utf16("\r\n" + local, true), false, std::nullopt, CFileException::utf16Text},
+      {"UTF-16 with a Ctrl-Z and lines after it", "\xFF\xFE" + Utf16(local + "\x1A" + local, false), true, std::nullopt,
+       CFileException::utf16Text},
       {"a stray NUL", std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local, false,
        std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local},
   };
@@ -105,7 +109,13 @@ TEST_F(HostsFileTest, OddFilesAreKeptWholeOrRefused) {
     if (c.after) {
       EXPECT_EQ(Update(c.set), *c.after);
     } else {
-      EXPECT_THROW(Update(c.set), CFileException);
+      try {
+        Update(c.set);
+        ADD_FAILURE() << "not refused";
+      } catch (const CFileException& error) {
+        EXPECT_EQ(error.m_cause, c.refusedAs);
+        EXPECT_EQ(error.m_strFileName, m_path);
+      }
       EXPECT_EQ(Hosts(), c.before);
     }
     EXPECT_TRUE(NewFiles().empty());
@@ -194,12 +204,12 @@ void ExpectFileError(const CString& path, const std::function<std::string()>& ac
 
 // Locked by an administrator: refused on every system, also where the user
 // may write read-only files (wine run by root), and left read-only.
-TEST_F(HostsFileTest, ReadOnlyFileRaisesAccessDeniedAndStaysUnchanged) {
+TEST_F(HostsFileTest, ReadOnlyFileIsRefusedAsReadOnlyAndStaysUnchanged) {
   const std::string before = Lines({"127.0.0.1 localhost"});
   WriteHosts(before);
   SetFileAttributesA(m_path, FILE_ATTRIBUTE_READONLY);
   ExpectFileError(
-      m_path, [this] { return Set(); }, CFileException::accessDenied);
+      m_path, [this] { return Set(); }, CFileException::readOnly);
   EXPECT_EQ(Hosts(), before);
   EXPECT_NE(GetFileAttributesA(m_path) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_TRUE(NewFiles().empty());

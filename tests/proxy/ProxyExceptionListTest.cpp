@@ -261,7 +261,7 @@ TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
   EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
-  set.Undo();
+  EXPECT_TRUE(set.Undo());
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   SetOverride(W);
   Set();  // the wildcard is there: nothing written
@@ -284,7 +284,7 @@ TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
     for (const auto& change :
          {ProxyOverrideChange::AddProxyExceptionSet(), ProxyOverrideChange::RemoveProxyExceptionSet()}) {
       change.Write();
-      change.Undo();
+      EXPECT_TRUE(change.Undo());
       EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");
     }
   }

@@ -12,13 +12,14 @@ class RegStringValueTest : public RegistryTest {
   const std::string m_key = std::string(kScratch) + "\\k";
   const std::string m_path = m_key + "\\v";
 
-  // The text read; nothing when the read was refused.
-  static std::optional<std::string> Read(const std::string& path) {
+  // The text read; nothing when the read was refused, for `refusal`.
+  static std::optional<std::string> Read(const std::string& path,
+                                         CRegistryException::Cause refusal = CRegistryException::readFailed) {
     CString value("caller");
     try {
       CRegStringValue(HKEY_CURRENT_USER, CString(path)).Read(value);
     } catch (const CRegistryException& error) {
-      EXPECT_EQ(error.m_cause, CRegistryException::readFailed);
+      EXPECT_EQ(error.m_cause, refusal);
       EXPECT_EQ(error.m_strValueName, CString("HKEY_CURRENT_USER\\" + path));
       return std::nullopt;
     }
@@ -80,7 +81,7 @@ TEST_F(RegStringValueTest, TextIsTakenUpToItsFirstNulOrItsSizeAndOtherTypesAreRe
   };
   for (const auto& c : cases) {
     SetValue(m_key, "v", Stored{c.type, c.bytes});
-    EXPECT_EQ(Read(m_path), c.read) << c.bytes;
+    EXPECT_EQ(Read(m_path, CRegistryException::notText), c.read) << c.bytes;
   }
 }
 
@@ -89,7 +90,7 @@ TEST_F(RegStringValueTest, TextIsTakenUpToItsFirstNulOrItsSizeAndOtherTypesAreRe
 TEST_F(RegStringValueTest, TextTheCodePageCannotHoldIsRefused) {
   const std::basic_string<WCHAR> unicodeOnly = {'b', 0xFC, 'c', 'h', 'e', 'r', ';', 0xD55C, 0xAD6D, ';', 'x'};
   SetValue(m_key, "v", WideSz(unicodeOnly), true);
-  EXPECT_EQ(Read(m_path), std::nullopt);
+  EXPECT_EQ(Read(m_path, CRegistryException::notInCodePage), std::nullopt);
   const std::basic_string<WCHAR> japanese = {0x65E5, 0x672C, ';', 0xFF71, 'x'};  // 日本;ｱx
   SetValue(m_key, "v", WideSz(japanese), true);
   EXPECT_EQ(Read(m_path), "\x93\xFA\x96\x7B;\xB1x");
@@ -111,7 +112,7 @@ TEST_F(RegStringValueTest, RestorePutsBackTheValueAsItWasHeld) {
     RegStoredValue stored;
     value.Read(text, &stored);
     value.Write("new");
-    value.Restore(stored);
+    EXPECT_TRUE(value.Restore("new", stored));
     EXPECT_EQ(Value(m_key, "v", true), before) << ::testing::PrintToString(before);
   }
 }

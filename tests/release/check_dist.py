@@ -23,6 +23,7 @@ import zipfile
 EXE = "Orvane設定ﾂｰﾙ.exe"
 MACHINES = {"x64": 0x8664, "x86": 0x014C}
 FIXED_FILE_INFO = struct.pack("<I", 0xFEEF04BD)
+VERSION_KEY = "VS_VERSION_INFO".encode("utf-16-le")
 passed = failed = 0
 
 

@@ -231,10 +231,10 @@ def about_box(dep):
 # ------------------------------------------------------------------ strings
 
 # Our own: the dialog's three, the command line's four; out of memory; file
-# errors by cause; registry errors by cause; another run busy; what became
-# of each setting after an action on the command line.
+# errors by cause; registry errors by cause; another run busy; the file
+# refusals; what became of each setting after an action on the command line.
 STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 61475] + list(range(61856, 61871)) + \
-    [61880, 61881, 61882, 61883, 61890, 61895, 61896]
+    list(range(61880, 61888)) + [61890, 61891, 61892, 61893, 61895, 61896]
 # The event log's message file (RCDATA).
 EVENT_MESSAGES_ID = 129
 
@@ -265,6 +265,14 @@ def check_strings(t, entries):
         61880: "%1 の読み取りに失敗しました。",
         61881: "%1 への書き込みに失敗しました。",
         61882: "%1 の置き換えに失敗し、%2 を元に戻せませんでした。",
+        61884: "%1 は文字列値ではないため、読み取れません。",
+        61885: "%1 にｼｽﾃﾑの文字ｺｰﾄﾞで表せない文字があるため、読み取れません。",
+        61886: "%1 を変更する権限がありません。",
+        61887: "%1 の置き換えに失敗しました。%2 は別のﾌﾟﾛｸﾞﾗﾑが変更したため、元に戻しませんでした。",
+        61890: "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。",
+        61891: "%1 はUTF-16で保存されているため、処理できません。",
+        61892: "%1 はCtrl-Z(ﾌｧｲﾙの終わり)の後にも行があるため、処理できません。",
+        61893: "%1 は読み取り専用のため、変更できません。",
     }
     for sid, text in want.items():
         t.equal(s.get(sid), text, f"string {sid}")
@@ -272,8 +280,11 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    for sid in (105, 107, 61883, 61895, 61896):
+    for sid in (105, 107, 61883, 61884, 61885, 61886, 61891, 61892, 61893, 61895, 61896):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
+    for sid in (61882, 61887):
+        t.check(s.get(sid, "").count("%1") == 1 and s.get(sid, "").count("%2") == 1,
+                f"string {sid} names the file and the value once each")
     usage = s.get(104, "")
     for switch in ("%1", "/set", "/remove", "/check", "/machine", "/user", "/allusers", "/quiet", "/log:", "/?",
                    "1618"):

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDi
 // Makes the nth call from now (1-based) of `function` fail with `error`;
 // a null `function` counts every file and registry call of the fake.
 void InjectFailure(const char* function, int nth, DWORD error);
+// Runs `action` once, at the next call of `function` that can be made to
+// fail, before that call does anything: another program acting at that
+// moment. The fake's calls it makes neither count nor fail.
+void OnCall(const char* function, std::function<void()> action);
+// No failure to come, and nothing waiting for a call.
 void ClearFailure();
 // Calls counted for injection since the last InjectFailure or ClearFailure.
 int CountedCalls();
@@ -40,6 +46,11 @@ int CountedCalls();
 // error. Asked by the fake's calls themselves.
 bool ShouldFail(const char* function);
 
+// The key at `path` under `root`, made where it is missing, lets the process
+// read it and no more, as its security would: opening it to set a value or
+// to make a key in it, or making a key in it, is refused (access denied).
+// `denied` false: it may be changed again.
+void DenyChanges(HKEY root, const char* path, bool denied = true);
 // Registry handles opened and not yet closed; predefined root keys not counted.
 int OpenKeyCount();
 // The names of the keys under HKEY_USERS that hold a loaded hive file.
