@@ -3,8 +3,8 @@
 #include <unistd.h>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 
