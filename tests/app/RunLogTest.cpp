@@ -17,18 +17,6 @@ class RunLogTest : public MachineTest {
   TempFolder m_folder;
 };
 
-// A run for every user says so after its scope; one for the desktop's
-// user keeps the line it always had.
-TEST_F(RunLogTest, ARunForEveryUserSaysSo) {
-  RunRecord record;
-  record.verb = "set";
-  const CString desktop = LogLine(record);
-  record.users = Users::all;
-  const std::string line(LogLine(record).View());
-  EXPECT_NE(line.find("\tscope=both\tusers=all\t"), std::string::npos) << line;
-  EXPECT_EQ(std::string(desktop.View()).find("users="), std::string::npos) << desktop.View();
-}
-
 TEST_F(RunLogTest, OldFileNameKeepsTheExtension) {
   EXPECT_EQ(OldLogPath("C:\\ProgramData\\Orvane\\OrvaneSetup.log"), "C:\\ProgramData\\Orvane\\OrvaneSetup.old.log");
   EXPECT_EQ(OldLogPath("C:\\logs.d\\setup"), "C:\\logs.d\\setup.old");

@@ -338,27 +338,6 @@ def test_command_line(s):
     expect([l.split(" に ")[1].split(" ")[0] for l in stderr.splitlines()] == [names[0], names[16], names[30]], stderr)
 
 
-def test_refusals_on_the_command_line(s):
-    """A read-only hosts file under /quiet: the error status, no window,
-    both settings as before, the log line names the file and the error; the
-    same without /quiet in the dialog's box."""
-    s.drive("proxy=intranet.test;<local>")
-    s.set_hosts(ORIGINAL_HOSTS)
-    proxy = s.proxy_raw()
-    s.drive("attrs=1")
-    try:
-        status, stdout, stderr, _, dialog = s.command("/set", "/quiet")
-        expect(status == EXIT_FAILED and not dialog and stdout == "", f"status {status}, dialog {dialog}")
-        expect(stderr.strip().lower() == HOSTS_WINDOWS_PATH.lower() + READ_ONLY_TOLD, stderr)
-        line = s.log_lines()[-1]
-        expect(f"target={HOSTS_WINDOWS_PATH}: failed".lower() in line.lower() and "\terror=5\tstatus=2\t" in line, line)
-        status, _, _, shown, _ = s.command("/set", box=True)
-        expect(status == EXIT_FAILED and shown == stderr.strip(), f"{status}: {shown!r}")
-    finally:
-        s.drive("attrs=80")
-    expect(s.hosts() == ORIGINAL_HOSTS and s.proxy_raw() == proxy, "both as before")
-
-
 def test_no_desktop(s):
     """Started by a service in a window station nobody sees: the dialog ends
     at once, told by its status and the log; a verb without /quiet shows no
@@ -402,7 +381,7 @@ def test_log_and_events(s):
     os.remove(copy)
     expect(len(s.log_lines()) == before + 2, "not in the usual log")
     line = open(named, "rb").read().decode("cp932")
-    expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\t" in line and "\tstatus=0\t" in line, line)
+    expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\ttarget=" in line and "\tstatus=0\t" in line, line)
     # Event Viewer's text of every event id the guide names: the line, whole.
     ids = [1000 + status for status in (0, 1, 2, 3, 4, 5, 6, EXIT_BUSY)]
     expect(s.drive(*[f"eventtext:{i}" for i in ids]) == ["eventtext probe line"] * len(ids), "event texts")
@@ -522,11 +501,12 @@ def test_per_machine_policy(s):
 
 
 def test_every_refusal_says_why(s):
-    """Each file and value the tool refuses, from the command line and in
-    the dialog (at opening, or when the button is pressed): the text that
-    says why, naming the file or the value; the error status (/check: cannot
-    tell, or what it finds where it can still read); both settings and the
-    file's attributes as before."""
+    """Each file and value the tool refuses, from the command line (no
+    window under /quiet, else the box; the log line with the text and the
+    error) and in the dialog (at opening, or when the button is pressed): the
+    text that says why, naming the file or the value; the error status
+    (/check: cannot tell, or what it finds where it can still read); both
+    settings and the file's attributes as before."""
     users = "intranet.test;<local>"
     utf16 = "\ufeff# hosts of this PC\r\n127.0.0.1\tlocalhost\r\n".encode("utf-16-le")
     hangul = "\ud55c\uad6d.test;<local>".encode("utf-16-le") + b"\0\0"
@@ -554,9 +534,13 @@ def test_every_refusal_says_why(s):
         before = (s.hosts(), s.proxy_raw(), s.drive("attrs?")[0])
         want = (named + told).lower()
         try:
-            status, stdout, stderr, _, _ = s.command("/set", "/quiet")
-            expect(status == EXIT_FAILED and stdout == "", f"{what}: /set status {status}, output {stdout!r}")
+            status, stdout, stderr, _, dialog = s.command("/set", "/quiet")
+            expect(status == EXIT_FAILED and stdout == "" and not dialog, f"{what}: /set {status}, {stdout!r}, {dialog}")
             expect(stderr.strip().lower() == want, f"{what}: /set told {stderr!r}")
+            line = s.log_lines()[-1].lower()
+            expect(f"\tstatus=2\tmessage={want}" in line and (attributes != 1 or "\terror=5\t" in line), line)
+            if attributes == 1:  # without /quiet, in the dialog's box
+                expect((s.command("/set", box=True)[3] or "").lower() == want, f"{what}: no box")
             status = s.command("/check", "/quiet")[0]
             expect(status == check, f"{what}: /check status {status}, not {check}")
             with s.running(EXIT_FAILED):
@@ -670,7 +654,7 @@ def main():
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
-             test_linked_hosts_is_updated_where_it_leads, test_command_line, test_refusals_on_the_command_line,
+             test_linked_hosts_is_updated_where_it_leads, test_command_line,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
              test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
              test_two_runs_at_once_never_split_the_settings]
