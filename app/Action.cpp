@@ -6,6 +6,7 @@
 
 #include "ActionLock.h"
 #include "HostsFile.h"
+#include "LeftoverHives.h"
 #include "ProxyExceptionList.h"
 
 namespace {
@@ -124,6 +125,11 @@ Shortfall Lacking(const CRegStringValue& value) {
   return shortfall;
 }
 
+// Under the lock, before any hive is loaded.
+void UnloadLeftovers(Outcomes& outcomes) {
+  for (const CString& hive : UnloadLeftoverHives()) OutcomeOf(outcomes, hive).state = Outcome::leftLoaded;
+}
+
 }  // namespace
 
 Action OfferedAction() {
@@ -142,6 +148,7 @@ void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
   CHostsFile hosts;
   if (scope != Scope::user) outcomes.push_back(Outcome{hosts.GetPath()});
   const ActionLock lock;
+  UnloadLeftovers(outcomes);
   ProxyLists lists;
   Unloading unloading(lists, outcomes);
   if (scope != Scope::machine) Reach(lists, users, outcomes);
@@ -175,7 +182,7 @@ void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
   unloading.Finish();
 }
 
-std::vector<Shortfall> Check(Scope scope, Users users) {
+std::vector<Shortfall> Check(Scope scope, Users users, Outcomes* outcomes) {
   std::vector<Shortfall> settings;
   if (scope != Scope::user) {
     CHostsFile hosts;
@@ -185,7 +192,11 @@ std::vector<Shortfall> Check(Scope scope, Users users) {
   if (scope == Scope::machine) return settings;
   // A hive another run has loaded cannot be loaded again: one at a time.
   std::optional<ActionLock> lock;
-  if (users == Users::all) lock.emplace();
+  Outcomes leftovers;
+  if (users == Users::all) {
+    lock.emplace();
+    UnloadLeftovers(outcomes ? *outcomes : leftovers);
+  }
   ProxyLists lists;
   lists.Reach(users);
   for (const CRegStringValue& value : lists.Values()) settings.push_back(Lacking(value));

@@ -23,6 +23,7 @@ struct Outcome {
     failed,      // the failure that was reported
     putBack,     // written, then put back as it was when a later step failed
     notPutBack,  // written, and could not be put back
+    leftLoaded,  // a hive an earlier run left loaded, which stays so
   };
 
   CString target;  // the hosts file's path or the value's full name
@@ -50,8 +51,8 @@ Action OfferedAction();
 // changedByAnother). Raises CFileException naming a hive file that stayed
 // loaded after an action done. `outcomes` receives each setting the run
 // covers and what became of it, also when it fails, each mandatory
-// profile's hive file as untouched, and each hive file that stayed loaded
-// as a failure.
+// profile's hive file as untouched, each hive file that stayed loaded
+// as a failure, and each hive an earlier run left that stays loaded.
 void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr, Users users = Users::desktop);
 
 // One setting as it is, by the rules Set decides by: what it lacks (host
@@ -66,4 +67,6 @@ struct Shortfall {
 // cannot be told (a value that cannot be read, a hosts file the tool
 // refuses, a hive file that cannot be loaded or that stayed loaded), and
 // CBusyException for every user while another run holds the settings.
-std::vector<Shortfall> Check(Scope scope, Users users = Users::desktop);
+// For every user, first unloads every hive an earlier run left loaded;
+// `outcomes` receives those that stay.
+std::vector<Shortfall> Check(Scope scope, Users users = Users::desktop, Outcomes* outcomes = nullptr);

@@ -1,39 +1,123 @@
 #include "ActionLock.h"
 
-#include <windows.h>
 // After windows.h, which it builds on.
 #include <sddl.h>
 
 #include "BusyException.h"
+#include "SystemExport.h"
 
 namespace {
 
+// Only a process with the administrators' SID in its token can make the
+// namespace; another with the same name but another boundary is another.
+constexpr WCHAR kNamespace[] = {'O', 'r', 'v', 'a', 'n', 'e', 'S', 'e', 't', 'u', 'p', 0};
+constexpr char kNamespacedName[] = "OrvaneSetup\\Settings";
+constexpr char kAdministrators[] = "S-1-5-32-544";
 // In the global namespace, so that runs in every session meet.
-constexpr char kName[] = "Global\\OrvaneSetup.Settings";
+constexpr char kLegacyName[] = "Global\\OrvaneSetup.Settings";
+constexpr char kLockFile[] = "OrvaneSetup.lock";
 // Longer than an action takes, short enough for a user who clicked.
-constexpr DWORD kWaitMs = 5000;
+constexpr DWORD kPauseMs = 100;
+constexpr int kPauses = 50;
 // SYSTEM and the administrators, whichever of them made it first: a run as
-// either must be able to open the other's.
+// either must be able to open the other's. Nobody else may open it at all.
 constexpr char kAccess[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-HANDLE CreateLockMutex() {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ConvertStringSecurityDescriptorToSecurityDescriptorA(kAccess, SDDL_REVISION_1, &descriptor, nullptr);
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-  const HANDLE mutex = CreateMutexA(descriptor ? &attributes : nullptr, FALSE, kName);
-  if (descriptor) LocalFree(descriptor);
-  return mutex;
+void WINAPI DefaultPause(DWORD milliseconds) { Sleep(milliseconds); }
+LockPause g_pause = DefaultPause;
+
+// A descriptor of kAccess as security attributes, freed with the object.
+class Access {
+ public:
+  Access() {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAccess, SDDL_REVISION_1, &m_descriptor, nullptr))
+      m_attributes.lpSecurityDescriptor = m_descriptor;
+  }
+  Access(const Access&) = delete;
+  Access& operator=(const Access&) = delete;
+  ~Access() { LocalFree(m_descriptor); }
+  LPSECURITY_ATTRIBUTES Get() { return m_descriptor ? &m_attributes : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR m_descriptor = nullptr;
+  SECURITY_ATTRIBUTES m_attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
+
+// The namespace bounded by the administrators' group, made or opened; null
+// where the system has none. Looked up by name, the wide forms alone: the
+// narrow CreateBoundaryDescriptorA of wine ends the process.
+std::shared_ptr<void> AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
+  using CreateBoundary = HANDLE(WINAPI*)(LPCWSTR name, ULONG flags);
+  using AddSid = BOOL(WINAPI*)(HANDLE * boundary, PSID sid);
+  using DeleteBoundary = void(WINAPI*)(HANDLE boundary);
+  using CreateSpace = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES security, LPVOID boundary, LPCWSTR prefix);
+  using OpenSpace = HANDLE(WINAPI*)(LPVOID boundary, LPCWSTR prefix);
+  using CloseSpace = BOOLEAN(WINAPI*)(HANDLE space, ULONG flags);
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const auto createBoundary = SystemExport<CreateBoundary>(kernel, "CreateBoundaryDescriptorW");
+  const auto addSid = SystemExport<AddSid>(kernel, "AddSIDToBoundaryDescriptor");
+  const auto deleteBoundary = SystemExport<DeleteBoundary>(kernel, "DeleteBoundaryDescriptor");
+  const auto createSpace = SystemExport<CreateSpace>(kernel, "CreatePrivateNamespaceW");
+  const auto openSpace = SystemExport<OpenSpace>(kernel, "OpenPrivateNamespaceW");
+  const auto closeSpace = SystemExport<CloseSpace>(kernel, "ClosePrivateNamespace");
+  if (!createBoundary || !addSid || !deleteBoundary || !createSpace || !openSpace || !closeSpace) return nullptr;
+  HANDLE boundary = createBoundary(kNamespace, 0);
+  if (boundary == nullptr) return nullptr;
+  PSID administrators = nullptr;
+  HANDLE space = nullptr;
+  if (ConvertStringSidToSidA(kAdministrators, &administrators) && addSid(&boundary, administrators)) {
+    space = createSpace(access, boundary, kNamespace);
+    if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) space = openSpace(boundary, kNamespace);
+  }
+  LocalFree(administrators);
+  deleteBoundary(boundary);
+  if (space == nullptr) return nullptr;
+  return std::shared_ptr<void>(space, [closeSpace](HANDLE open) { closeSpace(open, 0); });
 }
 
 }  // namespace
 
-ActionLock::ActionLock() : m_mutex(CreateLockMutex()) {
-  // A mutex that cannot be had is somebody else's: busy too.
-  if (!m_mutex.valid()) throw CBusyException();
-  // Abandoned: the run that held it ended without letting go, and the
-  // settings are as it left them; this run reads them afresh.
-  const DWORD waited = WaitForSingleObject(m_mutex.get(), kWaitMs);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) throw CBusyException();
+void SetLockPause(LockPause pause) { g_pause = pause ? pause : DefaultPause; }
+
+ActionLock::ActionLock() {
+  // A lock that cannot be had is somebody else's: busy too.
+  if (!Take(kPauses)) throw CBusyException();
 }
 
-ActionLock::~ActionLock() { ReleaseMutex(m_mutex.get()); }
+ActionLock::ActionLock(NoWait) { m_held = Take(0); }
+
+bool ActionLock::Take(int pauses) {
+  Access access;
+  m_namespace = AdministratorsNamespace(access.Get());
+  if (m_namespace) m_mutex.reset(CreateMutexA(access.Get(), FALSE, kNamespacedName));
+  if (!m_mutex.valid()) {
+    m_folder.emplace(true);
+    if (!m_folder->Trusted()) {
+      m_folder.reset();
+      m_mutex.reset(CreateMutexA(access.Get(), FALSE, kLegacyName));
+      if (!m_mutex.valid()) return false;
+    }
+  }
+  for (int pause = 0;; ++pause) {
+    if (TryTake()) return m_held = true;
+    if (pause == pauses) return false;
+    g_pause(kPauseMs);
+  }
+}
+
+bool ActionLock::TryTake() {
+  // Abandoned: the run that held it ended without letting go, and the
+  // settings are as it left them; this run reads them afresh.
+  if (m_mutex.valid()) {
+    const DWORD waited = WaitForSingleObject(m_mutex.get(), 0);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  }
+  Access access;
+  PlainFile lock = OpenPlainFile(m_folder->Folder(), kLockFile, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, access.Get());
+  m_file = std::move(lock.file);
+  return m_file.valid();
+}
+
+ActionLock::~ActionLock() {
+  if (m_held && m_mutex.valid()) ReleaseMutex(m_mutex.get());
+}

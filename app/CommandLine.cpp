@@ -76,7 +76,7 @@ VerbResult RunVerb(const Invocation& invocation) {
   const bool checking = invocation.verb == Invocation::Verb::check;
   try {
     if (checking) {
-      result.shortfalls = Check(invocation.scope, invocation.users);
+      result.shortfalls = Check(invocation.scope, invocation.users, &result.outcomes);
       const bool inPlace = std::all_of(result.shortfalls.begin(), result.shortfalls.end(),
                                        [](const Shortfall& setting) { return setting.missing.empty(); });
       result.status = inPlace ? kExitCompleted : kExitNothingChanged;

@@ -3,6 +3,7 @@
 #include "Console.h"
 #include "Dialog.h"
 #include "ErrorReport.h"
+#include "FileException.h"
 #include "RunFacts.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -24,6 +25,7 @@ CString Usage() { return Fill(IDS_USAGE, AfxGetApp()->m_strAppName); }
 
 const char* VerbName(Invocation::Verb verb) {
   switch (verb) {
+    case Invocation::Verb::dialog: return "dialog";
     case Invocation::Verb::set: return "set";
     case Invocation::Verb::remove: return "remove";
     case Invocation::Verb::check: return "check";
@@ -95,4 +97,25 @@ void TellBadArgument(const CString& argument, RunRecord& record) {
   record.told = Fill(IDS_BAD_ARGUMENT, argument);
   PrintError(record.told);
   PrintError(Usage());
+}
+
+bool LogUsable(const Invocation& invocation, RunRecord& record) {
+  CString name;
+  const CFolder folder = CFolder::Holding(invocation.logPath, name);
+  const OpenLog log = folder.IsOpen() ? OpenLogFile(folder, name) : OpenLog{{}, LogRefusal::cannotOpen, folder.Error()};
+  if (log.refusal == LogRefusal::none) return true;
+  record.verb = VerbName(invocation.verb);
+  record.status = kExitUsage;
+  const LONG error = static_cast<LONG>(log.error);
+  switch (log.refusal) {
+    case LogRefusal::link: record.told = Fill(IDS_LOG_LINK, invocation.logPath); break;
+    case LogRefusal::severalNames: record.told = Fill(IDS_LOG_SEVERAL_NAMES, invocation.logPath); break;
+    case LogRefusal::owner: record.told = Fill(IDS_LOG_OWNER, invocation.logPath); break;
+    default:
+      record.error =
+          std::make_exception_ptr(CFileException(CFileException::OsErrorToCause(error), error, invocation.logPath));
+      record.told = DescribeError(record.error).text;
+  }
+  PrintError(record.told);
+  return false;
 }

@@ -10,3 +10,7 @@
 void RunCommandLine(const Invocation& invocation, RunRecord& record);
 // The argument not understood, and the usage, on standard error.
 void TellBadArgument(const CString& argument, RunRecord& record);
+// A log named by /log that the tool refuses (a link, a hard link of another
+// file, another account's file, or one that cannot be opened): why, on
+// standard error, and the usage status; true when it may be written.
+bool LogUsable(const Invocation& invocation, RunRecord& record);

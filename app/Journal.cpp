@@ -1,62 +1,16 @@
 #include "Journal.h"
 
-#include <windows.h>
-// After windows.h, which it builds on.
-#include <sddl.h>
-
-#include <vector>
-
-#include "DesktopUser.h"
+#include "ActionLock.h"
 #include "EventLog.h"
 #include "RunFacts.h"
+#include "ToolFolder.h"
 #include "WinApp.h"
 #include "resource.h"
 
 namespace {
 
-// A folder name without any letter a code page could change.
-constexpr char kFolderName[] = "\\Orvane";
-constexpr char kLogName[] = "\\OrvaneSetup.log";
+constexpr char kLogName[] = "OrvaneSetup.log";
 constexpr DWORD kEventBase = 1000;
-// SYSTEM and the administrators may do anything, users read: a process with
-// every right writes here, so nobody else may place a file or a link in it.
-constexpr char kFolderAccess[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
-
-CString OwnerSid(const CString& path) {
-  DWORD size = 0;
-  GetFileSecurityA(path, OWNER_SECURITY_INFORMATION, nullptr, 0, &size);
-  std::vector<BYTE> descriptor(size);
-  PSID owner = nullptr;
-  BOOL defaulted = FALSE;
-  LPSTR text = nullptr;
-  if (size == 0 || !GetFileSecurityA(path, OWNER_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
-      !GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || owner == nullptr ||
-      !ConvertSidToStringSidA(owner, &text))
-    return {};
-  CString sid = text;
-  LocalFree(text);
-  return sid;
-}
-
-// The tool's folder, made as above; empty when it cannot be had, or when it
-// was there already and is not SYSTEM's, the administrators' or this
-// account's (an administrator's: the tool runs as no other).
-CString ToolFolder() {
-  const CString common = CommonAppDataFolder();
-  if (common.IsEmpty()) return {};
-  CString folder = common + kFolderName;
-  PSECURITY_DESCRIPTOR access = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderAccess, SDDL_REVISION_1, &access, nullptr))
-    return {};
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, access, FALSE};
-  const bool made = CreateDirectoryA(folder, &attributes) != FALSE;
-  LocalFree(access);
-  if (made) return folder;
-  const CString owner = OwnerSid(folder);
-  const bool trusted =
-      owner == "S-1-5-18" || owner == "S-1-5-32-544" || (!owner.IsEmpty() && owner == ProcessUserSid());
-  return trusted ? folder : CString();
-}
 
 WORD EventType(ExitStatus status) {
   switch (status) {
@@ -76,9 +30,20 @@ void Journal(const CString& logPath, RunRecord& record) {
   record.architecture = Architecture();
   record.account = ProcessAccount();
   const CString line = LogLine(record);
-  const CString folder = ToolFolder();
-  const CString path = !logPath.IsEmpty() ? logPath : folder.IsEmpty() ? CString() : folder + kLogName;
-  if (!path.IsEmpty()) AppendToLog(path, line);
-  if (!folder.IsEmpty()) InstallEventSource(folder, AfxGetResourceHandle(), IDR_EVENT_MESSAGES);
-  ReportToEventLog(EventType(record.status), kEventBase + static_cast<DWORD>(record.status), line);
+  CString event = line;
+  const ToolFolder tool(true);
+  if (!tool.Trusted()) event += LogField("folder", tool.Path() + ": " + tool.Why());
+  CString name = kLogName;
+  // A log the administrator named is where their path leads.
+  const CFolder named = logPath.IsEmpty() ? CFolder() : CFolder::Holding(logPath, name);
+  const CFolder& folder = logPath.IsEmpty() ? tool.Folder() : named;
+  if (folder.IsOpen()) {
+    // Renamed only while no other run is at it.
+    const ActionLock lock{ActionLock::NoWait{}};
+    const OpenLog log = AppendToLog(folder, name, line, lock.Held());
+    if (log.refusal != LogRefusal::none)
+      event += LogField("log", folder.Path() + "\\" + name + ": " + LogRefusalName(log.refusal));
+  }
+  InstallEventSource(tool.Trusted() ? &tool.Folder() : nullptr, AfxGetResourceHandle(), IDR_EVENT_MESSAGES);
+  ReportToEventLog(EventType(record.status), kEventBase + static_cast<DWORD>(record.status), EventText(event));
 }

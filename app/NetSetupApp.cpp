@@ -17,23 +17,29 @@ BOOL CNetSetupApp::InitInstance() {
   RunRecord record;
   record.scope = invocation.scope;
   record.users = invocation.users;
-  if (!invocation.badArgument.IsEmpty())
+  bool logged = true;
+  CString logPath = invocation.logPath;
+  if (!invocation.badArgument.IsEmpty()) {
     TellBadArgument(invocation.badArgument, record);
-  else if (invocation.verb == Invocation::Verb::dialog)
-    RunDialog(record);
-  else
+  } else if (!logPath.IsEmpty() && !LogUsable(invocation, record)) {
+    logPath = CString();
+  } else if (invocation.verb == Invocation::Verb::dialog) {
+    logged = RunDialog(record);
+  } else {
     RunCommandLine(invocation, record);
+  }
   m_exitStatus = record.status;
-  Journal(invocation.logPath, record);
+  if (logged) Journal(logPath, record);
   return FALSE;
 }
 
-void CNetSetupApp::RunDialog(RunRecord& record) {
+bool CNetSetupApp::RunDialog(RunRecord& record) {
   record.verb = "dialog";
-  // Nobody would see it, and it would wait for them until killed.
+  // Nobody would see it, and it would wait for them until killed: the
+  // deployment that started it learns so from the log.
   if (!OnInteractiveStation()) {
     record.status = kExitNoDesktop;
-    return;
+    return true;
   }
   // Three-dimensional controls need no set-up: every system this runs on
   // draws dialog controls that way itself.
@@ -53,4 +59,6 @@ void CNetSetupApp::RunDialog(RunRecord& record) {
   } else {
     record.status = shown ? kExitNothingChanged : kExitFailed;
   }
+  // Only an action pressed writes anything.
+  return dlg.ActionTried().has_value();
 }

@@ -12,7 +12,9 @@ class CNetSetupApp : public CWinApp {
   int ExitInstance() override { return m_exitStatus; }
 
  private:
-  void RunDialog(RunRecord& record);
+  // Whether the run is to be logged: when an action was pressed, or when
+  // the dialog could not be shown.
+  bool RunDialog(RunRecord& record);
 
   ExitStatus m_exitStatus = kExitFailed;
 };

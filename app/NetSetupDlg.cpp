@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "Action.h"
+#include "ActionLock.h"
 #include "IconPlacement.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -16,6 +17,34 @@ void SetButtonDisabled(HWND button, bool disable) {
   if (changed != style) SetWindowLongA(button, GWL_STYLE, changed);
   InvalidateRect(button, nullptr, FALSE);
 }
+
+// While another run is waited for, the windows stay painted; nothing else
+// is taken from the queue, so no click lands meanwhile.
+void WINAPI PaintWhileWaiting(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (DWORD waited = 0; waited < milliseconds; waited = GetTickCount() - start) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - waited, QS_PAINT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&message);
+  }
+}
+
+// The wait cursor and the painting above for as long as an action runs.
+class Working {
+ public:
+  Working() : m_cursor(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {  // IDC_WAIT
+    SetLockPause(PaintWhileWaiting);
+  }
+  Working(const Working&) = delete;
+  Working& operator=(const Working&) = delete;
+  ~Working() {
+    SetLockPause(nullptr);
+    SetCursor(m_cursor);
+  }
+
+ private:
+  HCURSOR m_cursor;
+};
 
 }  // namespace
 
@@ -65,7 +94,10 @@ void CNetSetupDlg::RunAction(int buttonId, Action action, UINT doneMessage) {
   const HWND button = GetDlgItem(buttonId);
   SetButtonDisabled(button, true);
   m_actionTried = action;
-  CarryOut(action, Scope::both, &m_outcomes);
+  {
+    const Working working;
+    CarryOut(action, Scope::both, &m_outcomes);
+  }
   m_actionCompleted = true;
   AfxMessageBox(doneMessage);
   SetButtonDisabled(button, false);

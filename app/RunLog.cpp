@@ -7,6 +7,7 @@
 #include "FileException.h"
 #include "Handle.h"
 #include "RegistryException.h"
+#include "Trust.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ const char* ScopeName(Scope scope) {
 }
 
 CString Describe(const Outcome& outcome) {
-  static const char* const kStates[] = {"untouched", "unchanged", "changed", "failed", "put back", "not put back"};
+  static const char* const kStates[] = {"untouched", "unchanged",    "changed",
+                                        "failed",    "put back",     "not put back", "left loaded"};
   CString text = kStates[outcome.state];
   if (outcome.linesAdded > 0) text += CString(", ") + std::to_string(outcome.linesAdded).c_str() + " lines added";
   if (outcome.linesRemoved > 0) text += CString(", ") + std::to_string(outcome.linesRemoved).c_str() + " lines removed";
@@ -41,16 +43,22 @@ CString OneLine(const CString& text) {
   return CString(std::move(flat));
 }
 
-CString Field(const char* name, const CString& value) { return CString("\t") + name + "=" + OneLine(value); }
+// Others append to it at once, and a rotation renames it under them.
+constexpr DWORD kLogShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The file's size in bytes; 0 when there is none.
-uint64_t SizeOf(const CString& path) {
-  const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return 0;
+uint64_t SizeOf(HANDLE file) {
   DWORD high = 0;
-  const DWORD low = GetFileSize(file.get(), &high);
+  const DWORD low = GetFileSize(file, &high);
   return low == INVALID_FILE_SIZE ? 0 : (uint64_t{high} << 32) | low;
+}
+
+// The log as it is, past the limit, renamed to the older name: only the
+// file this run opened, a plain file of a trusted account's.
+void Rotate(const CFolder& folder, const CString& name) {
+  const PlainFile log =
+      OpenPlainFile(folder, name, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, kLogShare, OPEN_EXISTING);
+  if (log.file.valid() && SizeOf(log.file.get()) >= kLogLimit && TrustOf(log.file.get(), false) == Distrust::none)
+    RenameOpenFile(log.file.get(), folder, OldLogName(name));
 }
 
 }  // namespace
@@ -70,34 +78,77 @@ LONG OsErrorOf(const std::exception_ptr& error) {
 
 CString LogLine(const RunRecord& record) {
   CString line = OneLine(record.time);
-  line += Field("version", record.version);
-  line += Field("arch", record.architecture);
-  line += Field("account", record.account);
-  line += Field("verb", record.verb);
-  line += Field("scope", ScopeName(record.scope));
-  if (record.users == Users::all) line += Field("users", "all");
-  for (const Outcome& outcome : record.outcomes) line += Field("target", outcome.target + ": " + Describe(outcome));
+  line += LogField("version", record.version);
+  line += LogField("arch", record.architecture);
+  line += LogField("account", record.account);
+  line += LogField("verb", record.verb);
+  line += LogField("scope", ScopeName(record.scope));
+  if (record.users == Users::all) line += LogField("users", "all");
+  for (const Outcome& outcome : record.outcomes) line += LogField("target", outcome.target + ": " + Describe(outcome));
   for (const Shortfall& shortfall : record.shortfalls)
-    line += Field("target", shortfall.target + ": " + Describe(shortfall));
-  line += Field("error", std::to_string(OsErrorOf(record.error)).c_str());
-  line += Field("status", std::to_string(record.status).c_str());
-  if (!record.told.IsEmpty()) line += Field("message", record.told);
+    line += LogField("target", shortfall.target + ": " + Describe(shortfall));
+  line += LogField("error", std::to_string(OsErrorOf(record.error)).c_str());
+  line += LogField("status", std::to_string(record.status).c_str());
+  if (!record.told.IsEmpty()) line += LogField("message", record.told);
   return line;
 }
 
-CString OldLogPath(const CString& path) {
-  const int dot = path.ReverseFindOneOf(".");
-  if (dot <= path.ReverseFindOneOf("\\/")) return path + ".old";
-  return path.Left(dot) + ".old" + path.Mid(dot);
+CString LogField(const char* name, const CString& value) { return CString("\t") + name + "=" + OneLine(value); }
+
+CString EventText(const CString& line) {
+  if (line.GetLength() <= kEventTextLimit) return line;
+  constexpr int kMark = 3;
+  int kept = 0;
+  for (const char* text = line.GetString(); kept < kEventTextLimit - kMark;) {
+    const int size = IsDBCSLeadByte(static_cast<BYTE>(text[kept])) && text[kept + 1] != '\0' ? 2 : 1;
+    if (kept + size > kEventTextLimit - kMark) break;
+    kept += size;
+  }
+  return line.Left(kept) + "...";
 }
 
-bool AppendToLog(const CString& path, const CString& line) {
-  if (SizeOf(path) >= kLogLimit) MoveFileExA(path, OldLogPath(path), MOVEFILE_REPLACE_EXISTING);
-  const UniqueFile log(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!log.valid()) return false;
+CString OldLogName(const CString& name) {
+  const int dot = name.ReverseFindOneOf(".");
+  if (dot < 0) return name + ".old";
+  return name.Left(dot) + ".old" + name.Mid(dot);
+}
+
+OpenLog OpenLogFile(const CFolder& folder, const CString& name) {
+  PlainFile plain = OpenPlainFile(folder, name, FILE_APPEND_DATA | READ_CONTROL | SYNCHRONIZE, kLogShare, OPEN_ALWAYS);
+  OpenLog log{std::move(plain.file), LogRefusal::none, plain.error};
+  switch (plain.refusal) {
+    case FileRefusal::cannotOpen: log.refusal = LogRefusal::cannotOpen; break;
+    case FileRefusal::link: log.refusal = LogRefusal::link; break;
+    case FileRefusal::severalNames: log.refusal = LogRefusal::severalNames; break;
+    default:
+      // Another account's file is theirs to write; this run's line would
+      // let them choose where a privileged process appends.
+      if (plain.existed && TrustOf(log.file.get(), false) != Distrust::none) log.refusal = LogRefusal::owner;
+  }
+  if (log.refusal != LogRefusal::none) log.file.reset();
+  return log;
+}
+
+OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate) {
+  if (mayRotate) Rotate(folder, name);
+  OpenLog log = OpenLogFile(folder, name);
+  if (!log.file.valid()) return log;
   const CString text = line + "\r\n";
   const auto size = static_cast<DWORD>(text.GetLength());
   DWORD written = 0;
-  return WriteFile(log.get(), text.GetString(), size, &written, nullptr) && written == size;
+  if (!WriteFile(log.file.get(), text.GetString(), size, &written, nullptr) || written != size) {
+    log.refusal = LogRefusal::cannotOpen;
+    log.error = GetLastError();
+  }
+  return log;
+}
+
+const char* LogRefusalName(LogRefusal refusal) {
+  switch (refusal) {
+    case LogRefusal::cannotOpen: return "not written";
+    case LogRefusal::link: return FileRefusalName(FileRefusal::link);
+    case LogRefusal::severalNames: return FileRefusalName(FileRefusal::severalNames);
+    case LogRefusal::owner: return DistrustName(Distrust::owner);
+    default: return "written";
+  }
 }

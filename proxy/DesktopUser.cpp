@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Accounts.h"
 #include "Handle.h"
 #include "SystemLibrary.h"
 
@@ -15,26 +16,6 @@ namespace {
 
 using QuerySession = BOOL(WINAPI*)(HANDLE server, DWORD session, WTS_INFO_CLASS kind, LPSTR* text, DWORD* size);
 using FreeSessionMemory = void(WINAPI*)(PVOID memory);
-
-// The text form of a SID; empty when it cannot be had.
-CString SidText(PSID sid) {
-  LPSTR text = nullptr;
-  if (!ConvertSidToStringSidA(sid, &text)) return {};
-  CString result(text);
-  LocalFree(text);
-  return result;
-}
-
-CString TokenUserSid(HANDLE process) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
-  const UniqueFile owner(token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<BYTE> buffer(size);
-  if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
 
 CString AccountSid(const CString& account) {
   DWORD sidSize = 0;
@@ -91,7 +72,5 @@ std::optional<CString> OtherDesktopUserSid() {
   if (desktopUser.IsEmpty() || ownUser.IsEmpty() || desktopUser == ownUser) return std::nullopt;
   return desktopUser;
 }
-
-CString ProcessUserSid() { return TokenUserSid(GetCurrentProcess()); }
 
 bool IsServiceAccount(const CString& sid) { return sid == "S-1-5-18" || sid == "S-1-5-19" || sid == "S-1-5-20"; }

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "Accounts.h"
 #include "CString.h"
 
 // The SID, in text form, of the desktop's user when that is not the
@@ -13,9 +14,6 @@
 // to be found (no shell window).
 std::optional<CString> OtherDesktopUserSid();
 
-// The SID, in text form, of the process's own user; empty when it cannot be
-// had.
-CString ProcessUserSid();
 // SYSTEM, LocalService or NetworkService: accounts that services and
 // deployment agents run as, whose own proxy list no user's browser reads.
 bool IsServiceAccount(const CString& sid);

@@ -12,14 +12,13 @@
 
 namespace {
 
-// A name no SID can have ("S-1-..."), and no other run's: runs do not
-// overlap, and a key left by one that ended abruptly has its process's id.
-constexpr char kKeyPrefix[] = "OrvaneSetup.";
+// No other run's: runs do not overlap, and a key left by one that ended
+// abruptly has its process's id.
 constexpr int kUnloadTries = 5;
 constexpr DWORD kUnloadPauseMs = 200;
 
 CString KeyName(int number) {
-  return CString(kKeyPrefix) + std::to_string(GetCurrentProcessId()).c_str() + "." + std::to_string(number).c_str();
+  return CString(kHiveKeyPrefix) + std::to_string(GetCurrentProcessId()).c_str() + "." + std::to_string(number).c_str();
 }
 
 // The user's hive is loaded: they are signed in, or a program of theirs runs.
@@ -69,12 +68,13 @@ CRegStringValue ProfileHive::ProxyOverride() const {
   return CRegStringValue(HKEY_USERS, m_key + "\\" + PROXY_OVERRIDE_PATH, m_loaded ? m_hivePath : CString());
 }
 
-LONG ProfileHive::Unload() {
-  if (!std::exchange(m_unloadDue, false)) return ERROR_SUCCESS;
+LONG ProfileHive::Unload() { return std::exchange(m_unloadDue, false) ? UnloadHive(m_key) : ERROR_SUCCESS; }
+
+LONG UnloadHive(const CString& key) {
   LSTATUS status = ERROR_SUCCESS;
   for (int tries = 0; tries < kUnloadTries; ++tries) {
     if (tries > 0) Sleep(kUnloadPauseMs);
-    if ((status = RegUnLoadKeyA(HKEY_USERS, m_key)) == ERROR_SUCCESS) break;
+    if ((status = RegUnLoadKeyA(HKEY_USERS, key)) == ERROR_SUCCESS) break;
   }
   return status;
 }

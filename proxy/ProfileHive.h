@@ -6,6 +6,15 @@
 #include "RegStringValue.h"
 #include "UserProfiles.h"
 
+// Under HKEY_USERS, the keys the tool loads hive files at begin so: no SID
+// does. A run that ends holds none.
+inline constexpr char kHiveKeyPrefix[] = "OrvaneSetup.";
+
+// Unloads the hive at HKEY_USERS\`key`, tried again for a moment while
+// another program still holds a key in it: the system's error when it
+// stays loaded. Needs the HivePrivileges.
+LONG UnloadHive(const CString& key);
+
 class ProfileHive {
  public:
   // The hive under HKEY_USERS\<SID> while its user is signed in; else the

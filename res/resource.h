@@ -27,6 +27,11 @@
 #define IDS_BAD_ARGUMENT 105
 #define IDS_CHECK_IN_PLACE 106
 #define IDS_CHECK_MISSING 107
+// A log named by /log that is refused ("%1": the path as given): a link, a
+// hard link of another file, another account's file.
+#define IDS_LOG_LINK 108
+#define IDS_LOG_SEVERAL_NAMES 109
+#define IDS_LOG_OWNER 110
 // After /set or /remove, each setting it covered: changed, or already as
 // the action leaves it ("%1": the hosts file or the value). Ids the
 // framework's range leaves free.

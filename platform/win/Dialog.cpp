@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "ErrorReport.h"
+#include "PlainFile.h"
+#include "Trust.h"
 #include "WinApp.h"
 
 namespace {
@@ -20,6 +22,14 @@ RECT WorkAreaOf(HWND window) {
 }
 
 bool AnyModifierHeld() { return (GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) < 0; }
+
+// The help viewer runs what a help file tells it to, with this process's
+// rights: only a file in a folder that no ordinary user can change.
+bool InTrustedFolder(const CString& path) {
+  const int slash = path.ReverseFindOneOf("\\/");
+  const CFolder folder(path.Left(slash < 0 ? 0 : slash));
+  return folder.IsOpen() && !folder.IsLink() && TrustOf(folder.Handle(), true) == Distrust::none;
+}
 
 }  // namespace
 
@@ -61,7 +71,7 @@ BOOL CDialog::OnCommand(WORD id, WORD) {
 // A message box hands F1 on to its owner: the topic is then the box's.
 void CDialog::OnHelp() {
   CWinApp* app = AfxGetApp();
-  if (app == nullptr || AnyModifierHeld()) return;
+  if (app == nullptr || AnyModifierHeld() || !InTrustedFolder(app->m_strHelpFilePath)) return;
   const DWORD context = app->m_dwPromptContext ? app->m_dwPromptContext : kHelpContextBase + m_templateId;
   WinHelpA(m_hWnd, app->m_strHelpFilePath, HELP_CONTEXT, context);
 }

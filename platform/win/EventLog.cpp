@@ -1,8 +1,10 @@
 #include "EventLog.h"
 
+#include <string>
 #include <string_view>
 
 #include "Handle.h"
+#include "Trust.h"
 
 namespace {
 
@@ -16,21 +18,32 @@ std::string_view ResourceBytes(HINSTANCE module, UINT id) {
   return bytes ? std::string_view(static_cast<const char*>(bytes), SizeofResource(module, found)) : std::string_view();
 }
 
-bool HoldsBytes(const CString& path, std::string_view bytes) {
-  const UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid() || GetFileSize(file.get(), nullptr) != bytes.size()) return false;
+bool Holds(HANDLE file, std::string_view bytes) {
+  if (GetFileSize(file, nullptr) != bytes.size()) return false;
   std::string held(bytes.size(), '\0');
   DWORD read = 0;
-  return ReadFile(file.get(), held.data(), static_cast<DWORD>(held.size()), &read, nullptr) && held == bytes;
+  return ReadFile(file, held.data(), static_cast<DWORD>(held.size()), &read, nullptr) && held == bytes;
 }
 
-bool WriteBytes(const CString& path, std::string_view bytes) {
-  const UniqueFile file(
-      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool Rewrite(HANDLE file, std::string_view bytes) {
   DWORD written = 0;
-  return file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && SetEndOfFile(file);
+}
+
+// The message file in `folder`, a plain file of a trusted account's, with
+// `bytes`; one that Event Viewer holds open is an earlier one of the tool's,
+// and stays.
+bool PlaceMessageFile(const CFolder& folder, std::string_view bytes) {
+  constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | READ_CONTROL;
+  PlainFile file = OpenPlainFile(folder, kEventMessageFile, kAccess, FILE_SHARE_READ, OPEN_ALWAYS);
+  if (file.refusal == FileRefusal::cannotOpen && file.error == ERROR_SHARING_VIOLATION)
+    file = OpenPlainFile(folder, kEventMessageFile, GENERIC_READ | READ_CONTROL,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  if (!file.file.valid() || (file.existed && TrustOf(file.file.get(), false) != Distrust::none)) return false;
+  if (!Holds(file.file.get(), bytes)) Rewrite(file.file.get(), bytes);
+  return true;
 }
 
 bool HoldsValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
@@ -49,16 +62,19 @@ bool SetValue(HKEY key, const char* name, DWORD type, const void* data, DWORD si
 
 }  // namespace
 
-bool InstallEventSource(const CString& folder, HINSTANCE module, UINT messageFileResource) {
+bool InstallEventSource(const CFolder* folder, HINSTANCE module, UINT messageFileResource) {
+  const CString sourceKey = CString(kSourceKey) + kEventSource;
   const std::string_view messages = ResourceBytes(module, messageFileResource);
-  const CString path = folder + "\\" + kEventMessageFile;
-  // A message file in use by Event Viewer cannot be written: it is this one.
-  if (messages.empty() || (!HoldsBytes(path, messages) && !WriteBytes(path, messages))) return false;
+  if (folder == nullptr || messages.empty() || !PlaceMessageFile(*folder, messages)) {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, sourceKey);
+    return false;
+  }
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, CString(kSourceKey) + kEventSource, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
   const UniqueKey owner(key);
+  const CString path = folder->Path() + "\\" + kEventMessageFile;
   return SetValue(key, "EventMessageFile", REG_EXPAND_SZ, path.GetString(), static_cast<DWORD>(path.GetLength()) + 1) &&
          SetValue(key, "TypesSupported", REG_DWORD, &kTypesSupported, sizeof kTypesSupported);
 }

@@ -1,7 +1,6 @@
 #include "RunFacts.h"
 
 #include <sddl.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -104,10 +103,4 @@ bool OnInteractiveStation() {
   // A station that cannot be asked is taken to be seen, as before.
   if (!GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
   return (flags.dwFlags & WSF_VISIBLE) != 0 && !InServicesSession();
-}
-
-CString CommonAppDataFolder() {
-  char folder[MAX_PATH] = {};
-  if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder) != S_OK) return {};
-  return folder;
 }

@@ -18,6 +18,3 @@ const char* Architecture();
 // user can be in. Services and deployment agents run without one; a window
 // there waits for nobody.
 bool OnInteractiveStation();
-// The common application data folder: ProgramData on Vista and later, All
-// Users\Application Data before; empty when the system names none.
-CString CommonAppDataFolder();

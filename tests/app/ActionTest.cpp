@@ -1,5 +1,6 @@
 #include "Action.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "BusyException.h"
 #include "ProxyExceptionList.h"
 #include "ProxyPolicy.h"
+#include "TempFolder.h"
+#include "ToolFolder.h"
 #include "hosts/HostsFixture.h"
 
 namespace {
@@ -248,16 +251,56 @@ TEST_F(ActionTest, TheCheckNamesWhatSetWouldAdd) {
 #ifndef _WIN32
 // Another run holding the settings: a short wait, then busy, nothing
 // changed; one that ended without letting go leaves the lock to this run.
-TEST_F(ActionTest, AnotherRunHoldingTheSettingsIsWaitedForThenTold) {
+// What an ordinary user made under the name of the versions before blocks
+// nothing; the tool's folder holds a lock file only where the system has no
+// private namespaces, and only when no user can steer the folder.
+TEST_F(ActionTest, TheLockIsOneNoOrdinaryUserCanTakeHoldOrBlock) {
+  constexpr const char* kOldName = "Global\\OrvaneSetup.Settings";
+  const TempFolder data;
+  fakewin::UseCommonAppDataFolder(data.Path());
+  const CString lockFile = data.Path() + "\\Orvane\\OrvaneSetup.lock";
+  const struct {
+    const char* what;
+    bool namespaces;
+    const char* held;    // the mutex another holds; null: every one
+    DWORD result;        // of waiting for it
+    bool fileHeld;       // another run holds the lock file
+    const char* pupils;  // the folder's security, a pupil's
+    bool done;
+  } rows[] = {
+      {"another run", true, nullptr, WAIT_TIMEOUT, false, nullptr, false},
+      {"a run that ended holding it", true, nullptr, WAIT_ABANDONED, false, nullptr, true},
+      {"a squatter on the old name", true, kOldName, WAIT_TIMEOUT, false, nullptr, true},
+      {"a squatter, no namespaces", false, kOldName, WAIT_TIMEOUT, false, nullptr, true},
+      {"another run, no namespaces", false, nullptr, WAIT_OBJECT_0, true, nullptr, false},
+      {"a pupil's folder, no namespaces", false, kOldName, WAIT_TIMEOUT, false, "O:S-1-5-21-7-1001D:(A;;FA;;;WD)", false},
+  };
   const Case c = Cases()[0];
-  Put(c.before);
-  fakewin::HoldMutexes(WAIT_TIMEOUT);
-  EXPECT_THROW(CarryOut(c.action), CBusyException);
-  EXPECT_EQ(Now(), c.before);
-  fakewin::HoldMutexes(WAIT_ABANDONED);
-  CarryOut(c.action);
-  EXPECT_EQ(Now(), c.after);
-  EXPECT_EQ(fakewin::OwnedMutexCount(), 0);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Put(c.before);
+    fakewin::UsePrivateNamespaces(row.namespaces);
+    fakewin::HoldMutexes(row.result, row.held);
+    if (row.pupils) {
+      std::filesystem::create_directory(data.Local() / "Orvane");
+      fakewin::SetFileSecurity(data.Path() + "\\Orvane", row.pupils);
+    }
+    UniqueFile other;
+    if (row.fileHeld) {
+      const ToolFolder made(true);
+      other.reset(CreateFileA(lockFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    }
+    if (row.done)
+      CarryOut(c.action);
+    else
+      EXPECT_THROW(CarryOut(c.action), CBusyException);
+    EXPECT_EQ(Now(), row.done ? c.after : c.before);
+    EXPECT_EQ(std::filesystem::exists(testfiles::Local(lockFile)), !row.namespaces && !row.pupils);
+    EXPECT_EQ(fakewin::OwnedMutexCount(), 0);
+    other.reset();
+    fakewin::HoldMutexes(WAIT_OBJECT_0);
+    std::filesystem::remove_all(data.Local() / "Orvane");
+  }
 }
 
 TEST_F(ActionTest, AProxyListThatCannotBePutBackIsToldWithTheHostsFile) {

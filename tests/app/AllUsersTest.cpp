@@ -210,6 +210,37 @@ TEST_F(AllUsersTest, AHiveThatStaysLoadedIsTold) {
   EXPECT_EQ(Lists(), ListsSet());
 }
 
+// A hive an earlier run left loaded (it was ended on the way) is unloaded
+// first, under the lock, forced where another program holds a key in it;
+// one that stays is named as left loaded, and the run goes on.
+TEST_F(AllUsersTest, HivesAnEarlierRunLeftLoadedAreUnloadedFirst) {
+  const struct {
+    const char* what;
+    bool held;
+    bool forceable;
+  } rows[] = {{"nobody holds it", false, true}, {"held", true, true}, {"held, not to be forced", true, false}};
+  const CString leftKey = "OrvaneSetup.4242.0";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    {
+      const HivePrivileges privileges;
+      ASSERT_EQ(RegLoadKeyA(HKEY_USERS, leftKey, HivePath(Row("pupil1"))), ERROR_SUCCESS);
+    }
+    fakewin::HoldKeysInHives(row.held);
+    if (!row.forceable) fakewin::HideExport("NtUnloadKey2");
+    const VerbResult result = RunWith({"/set", "/machine", "/quiet"});
+    fakewin::HoldKeysInHives(false);
+    fakewin::HideExport(nullptr);
+    EXPECT_EQ(result.status, kExitCompleted);
+    Told told{{m_path, Outcome::changed}};
+    if (!row.forceable) told.emplace_back("HKEY_USERS\\" + leftKey, Outcome::leftLoaded);
+    EXPECT_EQ(TellingOf(result.outcomes), told);
+    const HivePrivileges privileges;
+    RegUnLoadKeyA(HKEY_USERS, leftKey);
+    WriteHosts(kOrdinaryHosts);
+  }
+}
+
 // Where the policy makes proxy settings per machine, the machine's list is
 // read, offered by, written and named, whoever runs the tool and for
 // whichever users; elsewhere the policy changes nothing.

@@ -1,6 +1,7 @@
 #include "RunLog.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "Files.h"
@@ -13,32 +14,81 @@ class RunLogTest : public MachineTest {
  protected:
   CString Path(const char* name) const { return m_folder.Path() + "\\" + name; }
   static std::string Bytes(const CString& path) { return testfiles::ReadBytes(path); }
+  LogRefusal Append(const CString& line, bool mayRotate = true) const {
+    return AppendToLog(CFolder(m_folder.Path()), "setup.log", line, mayRotate).refusal;
+  }
 
   TempFolder m_folder;
 };
 
 TEST_F(RunLogTest, OldFileNameKeepsTheExtension) {
-  EXPECT_EQ(OldLogPath("C:\\ProgramData\\Orvane\\OrvaneSetup.log"), "C:\\ProgramData\\Orvane\\OrvaneSetup.old.log");
-  EXPECT_EQ(OldLogPath("C:\\logs.d\\setup"), "C:\\logs.d\\setup.old");
+  EXPECT_EQ(OldLogName("OrvaneSetup.log"), "OrvaneSetup.old.log");
+  EXPECT_EQ(OldLogName("setup"), "setup.old");
 }
 
 // Past the limit the log starts over, beside one older file: never more
-// than about twice the limit on disk.
+// than about twice the limit on disk. A run without the lock only appends.
 TEST_F(RunLogTest, TheLogStartsOverBesideOneOlderFileWhenFull) {
-  const CString log = Path("setup.log");
   const std::string line(999, 'x');
   const size_t perFile = (kLogLimit + line.size() + 1) / (line.size() + 2);  // lines until the limit is passed
-  for (size_t i = 0; i < 2 * perFile + 1; ++i) ASSERT_TRUE(AppendToLog(log, CString(line.c_str())));
-  EXPECT_EQ(Bytes(log), line + "\r\n");
-  EXPECT_EQ(Bytes(OldLogPath(log)).size(), perFile * (line.size() + 2));
+  for (size_t i = 0; i < 2 * perFile + 1; ++i) ASSERT_EQ(Append(CString(line.c_str())), LogRefusal::none);
+  EXPECT_EQ(Bytes(Path("setup.log")), line + "\r\n");
+  EXPECT_EQ(Bytes(Path("setup.old.log")).size(), perFile * (line.size() + 2));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Local()), {}), 2);
+  testfiles::WriteBytes(Path("setup.log"), std::string(kLogLimit, 'x'));
+  EXPECT_EQ(Append("a run", false), LogRefusal::none);
+  EXPECT_EQ(Bytes(Path("setup.log")).size(), kLogLimit + 7);
+}
+
+// The line as one event carries it: whole, or cut between two characters.
+TEST(EventTextTest, ALineLongerThanAnEventHoldsIsCutBetweenCharacters) {
+  const std::string fits(kEventTextLimit, 'x');
+  EXPECT_EQ(EventText(CString(fits.c_str())), CString(fits.c_str()));
+  const std::string longer = std::string(kEventTextLimit - 4, 'x') + "\x8A\xBF\x8E\x9A" + std::string(30000, 'y');
+  EXPECT_EQ(EventText(CString(longer.c_str())), CString((longer.substr(0, kEventTextLimit - 4) + "...").c_str()));
+  EXPECT_EQ(EventText(CString(longer.substr(1).c_str())).GetLength(), kEventTextLimit);
 }
 
 #ifndef _WIN32
-TEST_F(RunLogTest, ALogThatCannotBeWrittenIsSaidSoAndRaisesNothing) {
-  EXPECT_FALSE(AppendToLog(Path("missing\\setup.log"), "a run"));
+// Whatever the log's name has come to stand for (a link, a hard link of
+// another file, another account's file), nothing is appended,
+// renamed or cut short, however large it is.
+TEST_F(RunLogTest, ALogThatIsNotAPlainFileOfATrustedAccountIsLeftAlone) {
+  namespace fs = std::filesystem;
+  const fs::path log = m_folder.Local() / "setup.log";
+  const fs::path elsewhere = m_folder.Local() / "system.dat";
+  const std::string large(kLogLimit + 1, 's');
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    LogRefusal refusal;
+  } cases[] = {
+      {"a symbolic link", [&] { fs::create_symlink(elsewhere, log); }, LogRefusal::link},
+      {"a hard link", [&] { fs::create_hard_link(elsewhere, log); }, LogRefusal::severalNames},
+      {"another account's file",
+       [&] {
+         testfiles::WriteBytes(log, large);
+         fakewin::SetFileSecurity(Path("setup.log"), "O:S-1-5-21-7-1001D:(A;;FA;;;S-1-5-21-7-1001)");
+       },
+       LogRefusal::owner},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testfiles::WriteBytes(elsewhere, large);
+    c.plant();
+    EXPECT_EQ(Append("a run"), c.refusal);
+    EXPECT_EQ(testfiles::ReadBytes(elsewhere), large);
+    EXPECT_FALSE(fs::exists(m_folder.Local() / "setup.old.log"));
+    fs::remove(log);
+  }
+}
+
+TEST_F(RunLogTest, ALogThatCannotBeWrittenIsSaidSo) {
+  EXPECT_EQ(AppendToLog(CFolder(Path("missing")), "setup.log", "a run", true).refusal, LogRefusal::cannotOpen);
   fakewin::InjectFailure("WriteFile", 1, ERROR_DISK_FULL);
-  EXPECT_FALSE(AppendToLog(Path("setup.log"), "a run"));
+  const OpenLog log = AppendToLog(CFolder(m_folder.Path()), "setup.log", "a run", true);
+  EXPECT_EQ(log.refusal, LogRefusal::cannotOpen);
+  EXPECT_EQ(log.error, static_cast<DWORD>(ERROR_DISK_FULL));
 }
 #endif
 

@@ -1,6 +1,8 @@
 // File calls of KERNEL32 over POSIX, with the Windows rules the tool meets:
 // "\" separators, share modes between open handles, attributes (read-only
-// enforced), symbolic links followed, and Windows error codes.
+// enforced), symbolic links followed unless the open asks for the link
+// itself, folders opened as handles, hard links counted, and Windows error
+// codes.
 #include <fakewin.h>
 
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -87,7 +90,7 @@ DWORD ErrorFromErrno(int error, const std::string& path) {
 }
 
 // Writing access: all of the file, or only at its end.
-bool Writes(DWORD access) { return (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0; }
+bool Writes(DWORD access) { return (access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0; }
 
 // Windows refuses an open whose access another handle does not share, or
 // whose sharing does not allow another handle's access.
@@ -98,6 +101,8 @@ bool ConflictsWithOpenHandles(const std::string& path, DWORD access, DWORD share
     if (Writes(access) && !(file->share & FILE_SHARE_WRITE)) return true;
     if ((file->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
     if (Writes(file->access) && !(share & FILE_SHARE_WRITE)) return true;
+    if ((access & DELETE) && !(file->share & FILE_SHARE_DELETE)) return true;
+    if ((file->access & DELETE) && !(share & FILE_SHARE_DELETE)) return true;
   }
   return false;
 }
@@ -118,6 +123,7 @@ int OpenFlags(DWORD access, DWORD creation) {
   int flags = Writes(access) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   if ((access & FILE_APPEND_DATA) && !(access & GENERIC_WRITE)) flags |= O_APPEND;
   switch (creation) {
+    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
     case CREATE_ALWAYS: return flags | O_CREAT | O_TRUNC;
     case OPEN_ALWAYS: return flags | O_CREAT;
     default: return flags;  // OPEN_EXISTING
@@ -129,24 +135,83 @@ OpenFile* FromHandle(HANDLE handle) {
   return g_open.count(file) ? file : nullptr;
 }
 
+// The descriptor to open `path` with: the folder itself, the link itself,
+// or the file, as `flags` ask.
+int OpenDescriptor(const std::string& path, DWORD access, DWORD creation, DWORD flags, bool link) {
+  if (link) return creation == CREATE_NEW ? (errno = EEXIST, -1) : open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (IsDirectory(path)) {
+    if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || Writes(access)) return errno = EISDIR, -1;
+    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  return open(path.c_str(), OpenFlags(access, creation) | O_CLOEXEC, 0644);
+}
+
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD, HANDLE) {
+namespace fakewin::file {
+
+std::optional<std::string> PathOf(HANDLE handle, DWORD access) {
+  const OpenFile* file = FromHandle(handle);
+  // Reading in general takes in reading its security.
+  const DWORD granted = file == nullptr ? 0 : file->access | ((file->access & GENERIC_READ) ? READ_CONTROL : 0);
+  if (file == nullptr || (granted & access) != access) return std::nullopt;
+  return file->path;
+}
+
+}  // namespace fakewin::file
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                   HANDLE) {
   if (fakewin::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
   const std::string path = PosixPath(name);
-  const bool existed = Exists(path);
-  if (IsDirectory(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-  if (existed && Writes(access) && IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+  struct stat seen {};
+  const bool link = (flags & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(path.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode);
+  const bool existed = link || Exists(path);
+  if (existed && !link && Writes(access) && IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
   if (existed && ConflictsWithOpenHandles(path, access, share))
     return Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE;
-  const int fd = open(path.c_str(), OpenFlags(access, creation) | O_CLOEXEC, 0644);
+  const int fd = OpenDescriptor(path, access, creation, flags, link);
   if (fd < 0) return Fail(ErrorFromErrno(errno, path)), INVALID_HANDLE_VALUE;
-  if (!existed) g_attributes.erase(path);
+  if (!existed) {
+    g_attributes.erase(path);
+    fakewin::security::Forget(path);
+    fakewin::security::Assign(path, security);
+  }
   auto* file = new OpenFile{fd, path, access, share};
   g_open.insert(file);
   const bool reportsExisting = creation == OPEN_ALWAYS || creation == CREATE_ALWAYS;
   SetLastError(existed && reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return file;
+}
+
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security) {
+  if (fakewin::ShouldFail("CreateDirectoryA")) return FALSE;
+  const std::string path = PosixPath(name);
+  if (mkdir(path.c_str(), 0755) != 0) return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno, path));
+  fakewin::security::Forget(path);
+  fakewin::security::Assign(path, security);
+  return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
+  const OpenFile* file = FromHandle(handle);
+  struct stat info {};
+  if (file == nullptr || fstat(file->fd, &info) != 0) return Fail(ERROR_INVALID_HANDLE);
+  *information = {};
+  const auto kept = g_attributes.find(file->path);
+  // A link to a folder is a folder that is a reparse point, as on Windows.
+  const DWORD link = S_ISLNK(info.st_mode) ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
+  information->dwFileAttributes = IsDirectory(file->path)     ? FILE_ATTRIBUTE_DIRECTORY | link
+                                  : link                       ? link
+                                  : kept != g_attributes.end() ? kept->second
+                                                               : FILE_ATTRIBUTE_NORMAL;
+  information->dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
+  information->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(info.st_size) >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(info.st_size);
+  information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+  information->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(info.st_ino) >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(info.st_ino);
+  return TRUE;
 }
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
@@ -208,6 +273,7 @@ BOOL DeleteFileA(LPCSTR name) {
   if (IsDirectory(path) || IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED);
   if (HeldWithoutDeleteSharing(path)) return Fail(ERROR_SHARING_VIOLATION);
   if (unlink(path.c_str()) != 0) return Fail(ErrorFromErrno(errno, path));
+  fakewin::security::Forget(path);
   return TRUE;
 }
 
@@ -225,6 +291,7 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
   if (Held(to)) return Fail(ERROR_ACCESS_DENIED);
   if (rename(from.c_str(), to.c_str()) != 0) return Fail(ErrorFromErrno(errno, to));
   MoveAttributes(from, to);
+  fakewin::security::Move(from, to);
   return TRUE;
 }
 
@@ -288,6 +355,7 @@ BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD, LPV
   if (backup && rename(to.c_str(), aside.c_str()) != 0) return Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
   if (rename(from.c_str(), to.c_str()) != 0) return Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
   g_attributes.erase(from);
+  fakewin::security::Forget(from);
   SetFileAttributesA(replaced, attributes);
   return TRUE;
 }
@@ -304,4 +372,33 @@ DWORD GetFinalPathNameByHandleA(HANDLE handle, LPSTR path, DWORD size, DWORD) {
   if (size <= final.size()) return static_cast<DWORD>(final.size() + 1);
   std::snprintf(path, size, "%s", final.c_str());
   return static_cast<DWORD>(final.size());
+}
+
+// A rename of the open file to a name within the folder that another handle
+// stands for, as ntdll's NtSetInformationFile does it
+// (FileRenameInformation); wine takes no other form, nor does the tool.
+LONG fakewin::ntdll::SetInformationFile(HANDLE handle, void*, void* information, ULONG, int kind) {
+  struct Rename {
+    BOOLEAN replace;
+    HANDLE root;
+    ULONG length;
+    WCHAR name[1];
+  };
+  constexpr int kFileRenameInformation = 10;
+  OpenFile* file = FromHandle(handle);
+  const auto* rename = static_cast<const Rename*>(information);
+  const OpenFile* root = FromHandle(rename->root);
+  if (file == nullptr || kind != kFileRenameInformation) return static_cast<LONG>(0xC000000D);  // invalid parameter
+  if (!(file->access & DELETE)) return static_cast<LONG>(0xC0000022);                          // access denied
+  if (root == nullptr || !IsDirectory(root->path)) return static_cast<LONG>(0xC000003B);     // path syntax bad
+  char name[MAX_PATH] = {};
+  WideCharToMultiByte(CP_ACP, 0, rename->name, static_cast<int>(rename->length / sizeof(WCHAR)), name, MAX_PATH - 1,
+                      nullptr, nullptr);
+  const std::string target = root->path + "/" + name;
+  if (Exists(target) && (!rename->replace || Held(target) || IsDirectory(target))) return static_cast<LONG>(0xC0000022);
+  if (::rename(file->path.c_str(), target.c_str()) != 0) return static_cast<LONG>(0xC0000022);
+  MoveAttributes(file->path, target);
+  fakewin::security::Move(file->path, target);
+  file->path = target;
+  return 0;
 }

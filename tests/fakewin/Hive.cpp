@@ -162,20 +162,55 @@ LSTATUS RegLoadKeyA(HKEY root, LPCSTR subKey, LPCSTR file) {
   return ERROR_SUCCESS;
 }
 
+namespace {
+
+// Writes the hive back to its file and drops it, handles into it failing
+// from now on.
+void Unload(HKEY root, std::map<std::pair<HKEY, std::string>, Hive>::iterator found) {
+  Hive& hive = found->second;
+  std::string bytes = kMagic;
+  Save(*hive.key, bytes);
+  std::ofstream(PosixPath(hive.file), std::ios::binary | std::ios::trunc) << bytes;
+  CloseHandle(hive.holder);
+  fakewin::tree::MarkDeleted(*hive.key);
+  fakewin::tree::Root(root)->subkeys.erase(found->first.second);
+  g_hives.erase(found);
+}
+
+}  // namespace
+
 LSTATUS RegUnLoadKeyA(HKEY root, LPCSTR subKey) {
   if (fakewin::ShouldFail("RegUnLoadKeyA")) return static_cast<LSTATUS>(GetLastError());
   if (!MayLoad(root, subKey)) return ERROR_INVALID_PARAMETER;
   if (!Privileged()) return ERROR_PRIVILEGE_NOT_HELD;
   const auto found = g_hives.find({root, Folded(subKey)});
   if (found == g_hives.end()) return ERROR_INVALID_PARAMETER;
-  Hive& hive = found->second;
-  if (g_keysHeld || fakewin::tree::HandleOpenWithin(*hive.key)) return ERROR_ACCESS_DENIED;
-  std::string bytes = kMagic;
-  Save(*hive.key, bytes);
-  std::ofstream(PosixPath(hive.file), std::ios::binary | std::ios::trunc) << bytes;
-  CloseHandle(hive.holder);
-  fakewin::tree::MarkDeleted(*hive.key);
-  fakewin::tree::Root(root)->subkeys.erase(Folded(subKey));
-  g_hives.erase(found);
+  if (g_keysHeld || fakewin::tree::HandleOpenWithin(*found->second.key)) return ERROR_ACCESS_DENIED;
+  Unload(root, found);
   return ERROR_SUCCESS;
+}
+
+// Whoever holds keys in it: they fail from now on.
+LONG fakewin::ntdll::UnloadKey2(const void* target, ULONG flags) {
+  struct Name {
+    uint16_t length;
+    uint16_t maximumLength;
+    const WCHAR* buffer;
+  };
+  struct Attributes {
+    ULONG length;
+    HANDLE root;
+    const Name* name;
+  };
+  constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+  constexpr LONG kNotFound = static_cast<LONG>(0xC0000034);
+  const Name* name = static_cast<const Attributes*>(target)->name;
+  std::string text;
+  for (size_t i = 0; i < name->length / sizeof(WCHAR); ++i) text.push_back(static_cast<char>(name->buffer[i]));
+  const std::string prefix = "\\Registry\\User\\";
+  if (!Privileged() || flags != 1 || text.compare(0, prefix.size(), prefix) != 0) return kAccessDenied;
+  const auto found = g_hives.find({HKEY_USERS, Folded(text.substr(prefix.size()))});
+  if (found == g_hives.end()) return kNotFound;
+  Unload(HKEY_USERS, found);
+  return 0;
 }

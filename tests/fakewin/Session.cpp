@@ -40,6 +40,7 @@ char g_sessionLibrary;
 constexpr const char* kDomain = "SCHOOL";
 constexpr const char* kDesktopUserName = "pupil";
 char g_kernel;
+char g_ntdll;
 std::set<std::string> g_hiddenExports;
 std::vector<std::string> g_strayLoads;
 fakewin::LibrarySearch g_librarySearch;
@@ -265,9 +266,35 @@ HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
 }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
+  if (name != nullptr && strcasecmp(name, "ntdll.dll") == 0) return reinterpret_cast<HMODULE>(&g_ntdll);
   if (name == nullptr || strcasecmp(name, "kernel32.dll") != 0) return Fail(ERROR_MOD_NOT_FOUND), nullptr;
   return reinterpret_cast<HMODULE>(&g_kernel);
 }
+
+namespace {
+
+// The exports of KERNEL32 and ntdll that only some systems have.
+void (*KernelExport(LPCSTR name))() {
+  static const std::pair<const char*, void (*)()> kExports[] = {
+      {"ReplaceFileA", reinterpret_cast<void (*)()>(&ReplaceFileA)},
+      {"GetFinalPathNameByHandleA", reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA)},
+      {"SetDllDirectoryA", reinterpret_cast<void (*)()>(&SetDllDirectoryA)},
+      {"SetDefaultDllDirectories", reinterpret_cast<void (*)()>(&SetDefaultDllDirectories)},
+      {"CreateBoundaryDescriptorW", reinterpret_cast<void (*)()>(&CreateBoundaryDescriptorW)},
+      {"AddSIDToBoundaryDescriptor", reinterpret_cast<void (*)()>(&AddSIDToBoundaryDescriptor)},
+      {"DeleteBoundaryDescriptor", reinterpret_cast<void (*)()>(&DeleteBoundaryDescriptor)},
+      {"CreatePrivateNamespaceW", reinterpret_cast<void (*)()>(&CreatePrivateNamespaceW)},
+      {"OpenPrivateNamespaceW", reinterpret_cast<void (*)()>(&OpenPrivateNamespaceW)},
+      {"ClosePrivateNamespace", reinterpret_cast<void (*)()>(&ClosePrivateNamespace)},
+      {"NtSetInformationFile", reinterpret_cast<void (*)()>(&fakewin::ntdll::SetInformationFile)},
+      {"NtUnloadKey2", reinterpret_cast<void (*)()>(&fakewin::ntdll::UnloadKey2)},
+  };
+  for (const auto& [known, function] : kExports)
+    if (std::strcmp(known, name) == 0 && !g_hiddenExports.count(name)) return function;
+  return nullptr;
+}
+
+}  // namespace
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   void (*found)() = nullptr;
@@ -277,13 +304,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (std::strcmp(name, "WTSQuerySessionInformationA") == 0)
       found = reinterpret_cast<void (*)()>(&WTSQuerySessionInformationA);
     if (std::strcmp(name, "WTSFreeMemory") == 0) found = reinterpret_cast<void (*)()>(&WTSFreeMemory);
-  } else if (module == reinterpret_cast<HMODULE>(&g_kernel) && !g_hiddenExports.count(name)) {
-    if (std::strcmp(name, "ReplaceFileA") == 0) found = reinterpret_cast<void (*)()>(&ReplaceFileA);
-    if (std::strcmp(name, "GetFinalPathNameByHandleA") == 0)
-      found = reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA);
-    if (std::strcmp(name, "SetDllDirectoryA") == 0) found = reinterpret_cast<void (*)()>(&SetDllDirectoryA);
-    if (std::strcmp(name, "SetDefaultDllDirectories") == 0)
-      found = reinterpret_cast<void (*)()>(&SetDefaultDllDirectories);
+  } else if (module == reinterpret_cast<HMODULE>(&g_kernel) || module == reinterpret_cast<HMODULE>(&g_ntdll)) {
+    const bool ntdll = module == reinterpret_cast<HMODULE>(&g_ntdll);
+    if (ntdll == (std::strncmp(name, "Nt", 2) == 0)) found = KernelExport(name);
   }
   if (found == nullptr) return Fail(ERROR_PROC_NOT_FOUND), nullptr;
   return reinterpret_cast<FARPROC>(found);

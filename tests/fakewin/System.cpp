@@ -1,4 +1,5 @@
 #include <fakewin.h>
+#include <shlobj.h>
 
 #include <unistd.h>
 #include <cstring>
@@ -18,6 +19,8 @@ DWORD g_version = fakewin::kNtVersion;
 std::map<std::string, std::string> g_environment;  // by the name in upper case
 std::string g_systemDirectory = kSystemDirectory;
 std::string g_windowsDirectory = kWindowsDirectory;
+constexpr const char* kCommonAppData = "C:\\ProgramData";
+std::string g_commonAppData = kCommonAppData;
 
 struct Failure {
   std::string function;  // empty: any counted call
@@ -71,6 +74,7 @@ namespace fakewin {
 
 void Reset() {
   SetSystem(kNtVersion, kSystemDirectory, kWindowsDirectory);
+  UseCommonAppDataFolder(kCommonAppData);
   g_environment = {{"SYSTEMDRIVE", "C:"}};
   ClearFailure();
   ResetRegistry();
@@ -78,6 +82,7 @@ void Reset() {
   HideExport(nullptr);
   TakeInternetOptions(true);
   HoldMutexes(WAIT_OBJECT_0);
+  UsePrivateNamespaces(true);
   ResetLibraries();
 }
 
@@ -93,6 +98,8 @@ void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDi
   g_systemDirectory = systemDirectory;
   g_windowsDirectory = windowsDirectory;
 }
+
+void UseCommonAppDataFolder(const char* path) { g_commonAppData = path; }
 
 void SetEnvironment(const char* name, const char* value) { g_environment[Upper(name)] = value; }
 
@@ -142,4 +149,26 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR expanded, DWORD size) {
   return needed;
 }
 
-void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
+// Passes at once: a pause for another program costs no test any time.
+void Sleep(DWORD) {}
+
+HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+  if (folder != CSIDL_COMMON_APPDATA || g_commonAppData.size() >= MAX_PATH) return E_FAIL;
+  std::memcpy(path, g_commonAppData.c_str(), g_commonAppData.size() + 1);
+  return S_OK;
+}
+
+// Relative to the working folder unless it starts at a root: "/", "\\"
+// or a drive.
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  std::string full = name;
+  const bool rooted = !full.empty() && (full[0] == '/' || full[0] == '\\' || (full.size() > 1 && full[1] == ':'));
+  if (!rooted) full = std::filesystem::current_path().string() + "/" + full;
+  if (size <= full.size()) return static_cast<DWORD>(full.size() + 1);
+  std::memcpy(buffer, full.c_str(), full.size() + 1);
+  if (filePart) {
+    const size_t slash = full.find_last_of("\\/");
+    *filePart = buffer + (slash == std::string::npos ? 0 : slash + 1);
+  }
+  return static_cast<DWORD>(full.size());
+}

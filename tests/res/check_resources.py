@@ -230,10 +230,11 @@ def about_box(dep):
 
 # ------------------------------------------------------------------ strings
 
-# Our own: the dialog's three, the command line's four; out of memory; file
-# errors by cause; registry errors by cause; another run busy; the file
-# refusals; what became of each setting after an action on the command line.
-STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 61475] + list(range(61856, 61871)) + \
+# Our own: the dialog's three, the command line's four and its three
+# refusals of a log; out of memory; file errors by cause; registry errors by
+# cause; another run busy; the file refusals; what became of each setting
+# after an action on the command line.
+STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 61475] + list(range(61856, 61871)) + \
     list(range(61880, 61888)) + [61890, 61891, 61892, 61893, 61895, 61896]
 # The event log's message file (RCDATA).
 EVENT_MESSAGES_ID = 129
@@ -280,7 +281,7 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    for sid in (105, 107, 61883, 61884, 61885, 61886, 61891, 61892, 61893, 61895, 61896):
+    for sid in (105, 107, 108, 109, 110, 61883, 61884, 61885, 61886, 61891, 61892, 61893, 61895, 61896):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
     for sid in (61882, 61887):
         t.check(s.get(sid, "").count("%1") == 1 and s.get(sid, "").count("%2") == 1,

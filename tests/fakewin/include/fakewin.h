@@ -28,6 +28,10 @@ void Reset();
 // GetSystemDirectoryA and GetWindowsDirectoryA report an NT system there,
 // and its system32\drivers\etc is made. Returns that folder's local path.
 std::filesystem::path UseWindowsFolder(const std::filesystem::path& root);
+// What SHGetFolderPathA names as the common application data folder:
+// "C:\ProgramData" on a fresh machine, a folder of that name in the
+// working folder.
+void UseCommonAppDataFolder(const char* path);
 // What GetVersion, GetSystemDirectoryA and GetWindowsDirectoryA report.
 void SetSystem(DWORD version, const char* systemDirectory, const char* windowsDirectory);
 
@@ -76,16 +80,19 @@ void SetUsers(const char* processUser, const char* desktopUser, bool shellTokenO
 // The options the tool handed to the internet settings since the last call,
 // in order; with `present` false the library is missing from then on.
 std::vector<DWORD> TakeInternetOptions(bool present = true);
-// Another run holds every named mutex from now on, or (`result`
-// WAIT_ABANDONED) held one and ended without letting go; WAIT_OBJECT_0:
-// nobody. A wait never lasts: it gives `result` at once.
-void HoldMutexes(DWORD result);
+// Another run holds the named mutex `name` (every one when null) from now
+// on, or (`result` WAIT_ABANDONED) held it and ended without letting go;
+// WAIT_OBJECT_0: nobody. A wait never lasts: it gives `result` at once.
+void HoldMutexes(DWORD result, const char* name = nullptr);
+// A system with private namespaces (Vista and later, as on a fresh machine),
+// or one whose CreateBoundaryDescriptorW gives nothing, as wine's does.
+void UsePrivateNamespaces(bool present);
 // Named mutexes this process owns now.
 int OwnedMutexCount();
-// Closes the handle of a mutex, letting it go if owned; false for any other
-// handle. Asked by the fake's CloseHandle.
+// Closes the handle of a mutex or a private namespace, letting a mutex go if
+// owned; false for any other handle. Asked by the fake's CloseHandle.
 bool CloseMutex(HANDLE handle);
-// A system without the KERNEL32 function `name` (GetProcAddress finds
+// A system without the KERNEL32 or ntdll function `name` (GetProcAddress finds
 // nothing), as older systems are; null: every function there again.
 void HideExport(const char* name);
 

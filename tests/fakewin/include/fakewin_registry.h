@@ -52,7 +52,6 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 LSTATUS RegCloseKey(HKEY key);
-typedef struct _FILETIME FILETIME, *PFILETIME;  // NOLINT(bugprone-reserved-identifier): the SDK's name
 // Subkeys by index, in the order of their names without regard to case.
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
                       LPDWORD classSize, PFILETIME lastWrite);

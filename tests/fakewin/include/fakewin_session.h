@@ -79,3 +79,12 @@ HMODULE LoadLibraryA(LPCSTR name);
 HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
+
+// The calls of ntdll.dll the tool looks up by name: a rename of an open file
+// (FileRenameInformation) into the folder of the handle it names, and the
+// forced unload of a hive (NtUnloadKey2 with REG_FORCE_UNLOAD, its key
+// named "\Registry\User\NAME").
+namespace fakewin::ntdll {
+LONG SetInformationFile(HANDLE file, void* status, void* information, ULONG length, int kind);
+LONG UnloadKey2(const void* target, ULONG flags);
+}  // namespace fakewin::ntdll

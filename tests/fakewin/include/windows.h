@@ -48,6 +48,7 @@ typedef const WCHAR* LPCWSTR;
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_FILE_EXISTS 80L
+#define ERROR_DIRECTORY 267L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_DISK_FULL 112L
@@ -65,6 +66,7 @@ typedef const WCHAR* LPCWSTR;
 #define FILE_SHARE_READ 0x1u
 #define FILE_SHARE_WRITE 0x2u
 #define FILE_SHARE_DELETE 0x4u
+#define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
@@ -73,6 +75,9 @@ typedef const WCHAR* LPCWSTR;
 #define FILE_ATTRIBUTE_SYSTEM 0x4u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define MOVEFILE_REPLACE_EXISTING 0x1u
@@ -85,6 +90,22 @@ typedef struct _SECURITY_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier): 
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // NOLINT(bugprone-reserved-identifier)
+typedef struct _FILETIME {  // NOLINT(bugprone-reserved-identifier)
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME;
+typedef struct _BY_HANDLE_FILE_INFORMATION {  // NOLINT(bugprone-reserved-identifier)
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -97,11 +118,17 @@ DWORD GetCurrentProcessId();
 // one not set stays as it is.
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR expanded, DWORD size);
 
+// A folder's handle only with FILE_FLAG_BACKUP_SEMANTICS; a symbolic link's
+// own with FILE_FLAG_OPEN_REPARSE_POINT. A file made gets the security
+// attributes' descriptor.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                    HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR name);
@@ -124,4 +151,5 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
 
 #include "fakewin_registry.h"
 #include "fakewin_session.h"
+#include "fakewin_security.h"
 #include "fakewin_sync.h"
