@@ -113,7 +113,8 @@ bool ActionLock::TryTake() {
     return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   }
   Access access;
-  PlainFile lock = OpenPlainFile(m_folder->Folder(), kLockFile, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, access.Get());
+  PlainFile lock =
+      OpenPlainFile(m_folder->Folder(), kLockFile, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, access.Get());
   m_file = std::move(lock.file);
   return m_file.valid();
 }

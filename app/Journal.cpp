@@ -30,9 +30,10 @@ void Journal(const CString& logPath, RunRecord& record) {
   record.architecture = Architecture();
   record.account = ProcessAccount();
   const CString line = LogLine(record);
-  CString event = line;
+  // What the event tells first: what this run could not write.
+  CString notes;
   const ToolFolder tool(true);
-  if (!tool.Trusted()) event += LogField("folder", tool.Path() + ": " + tool.Why());
+  if (!tool.Trusted()) notes += LogField("folder", tool.Path() + ": " + tool.Why());
   CString name = kLogName;
   // A log the administrator named is where their path leads.
   const CFolder named = logPath.IsEmpty() ? CFolder() : CFolder::Holding(logPath, name);
@@ -42,8 +43,9 @@ void Journal(const CString& logPath, RunRecord& record) {
     const ActionLock lock{ActionLock::NoWait{}};
     const OpenLog log = AppendToLog(folder, name, line, lock.Held());
     if (log.refusal != LogRefusal::none)
-      event += LogField("log", folder.Path() + "\\" + name + ": " + LogRefusalName(log.refusal));
+      notes += LogField("log", folder.Path() + "\\" + name + ": " + LogRefusalName(log.refusal));
   }
+  const CString event = notes.IsEmpty() ? line : notes.Mid(1) + "\t" + line;
   InstallEventSource(tool.Trusted() ? &tool.Folder() : nullptr, AfxGetResourceHandle(), IDR_EVENT_MESSAGES);
   ReportToEventLog(EventType(record.status), kEventBase + static_cast<DWORD>(record.status), EventText(event));
 }

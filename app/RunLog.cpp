@@ -20,8 +20,8 @@ const char* ScopeName(Scope scope) {
 }
 
 CString Describe(const Outcome& outcome) {
-  static const char* const kStates[] = {"untouched", "unchanged",    "changed",
-                                        "failed",    "put back",     "not put back", "left loaded"};
+  static const char* const kStates[] = {"untouched", "unchanged",    "changed",    "failed",
+                                        "put back",  "not put back", "left loaded"};
   CString text = kStates[outcome.state];
   if (outcome.linesAdded > 0) text += CString(", ") + std::to_string(outcome.linesAdded).c_str() + " lines added";
   if (outcome.linesRemoved > 0) text += CString(", ") + std::to_string(outcome.linesRemoved).c_str() + " lines removed";

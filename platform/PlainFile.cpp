@@ -50,10 +50,12 @@ CString FinalPath(HANDLE handle) {
 FileRefusal RefusalOf(HANDLE file, const CFolder& folder, const CString& name) {
   BY_HANDLE_FILE_INFORMATION information{};
   if (!GetFileInformationByHandle(file, &information)) return FileRefusal::cannotOpen;
-  if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return FileRefusal::link;
+  if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+    return FileRefusal::link;
   if (information.nNumberOfLinks > 1) return FileRefusal::severalNames;
   // A link that the open followed after all (wine follows a link to a file).
-  const CString inFolder = FinalPath(folder.Handle());
+  CString inFolder = FinalPath(folder.Handle());
+  if (inFolder.View().ends_with(":\\")) inFolder = inFolder.Left(inFolder.GetLength() - 1);  // a drive's root
   const CString opened = FinalPath(file);
   if (!inFolder.IsEmpty() && opened.CompareNoCase(inFolder + "\\" + name) != 0) return FileRefusal::link;
   return FileRefusal::none;
@@ -90,9 +92,11 @@ CFolder CFolder::Holding(const CString& path, CString& name) {
   name = whole.Mid(slash + 1);
   CFolder folder;
   folder.m_path = whole.Left(slash < 0 ? 0 : slash);
-  // The folder as its path names it: a link the administrator chose is theirs.
-  folder.m_handle.reset(CreateFileA(folder.m_path.IsEmpty() ? CString(".") : folder.m_path, kFolderAccess, kFolderShare,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  // The folder as its path names it: a link the administrator chose is
+  // theirs. "C:" alone would be drive C's current folder.
+  const CString open = folder.m_path.View().ends_with(':') ? folder.m_path + "\\" : folder.m_path;
+  folder.m_handle.reset(
+      CreateFileA(open, kFolderAccess, kFolderShare, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder.m_handle.valid()) folder.m_error = GetLastError();
   return folder;
 }

@@ -10,8 +10,8 @@ namespace {
 
 // Who may own and change it besides the run's own account.
 constexpr const char* kTrustedOwners[] = {
-    "S-1-5-18",      // SYSTEM
-    "S-1-5-32-544",  // Administrators
+    "S-1-5-18",                                                        // SYSTEM
+    "S-1-5-32-544",                                                    // Administrators
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
 };
 // Entries that stand for the owner, whoever that is: what it hands on to a

@@ -273,7 +273,8 @@ TEST_F(ActionTest, TheLockIsOneNoOrdinaryUserCanTakeHoldOrBlock) {
       {"a squatter on the old name", true, kOldName, WAIT_TIMEOUT, false, nullptr, true},
       {"a squatter, no namespaces", false, kOldName, WAIT_TIMEOUT, false, nullptr, true},
       {"another run, no namespaces", false, nullptr, WAIT_OBJECT_0, true, nullptr, false},
-      {"a pupil's folder, no namespaces", false, kOldName, WAIT_TIMEOUT, false, "O:S-1-5-21-7-1001D:(A;;FA;;;WD)", false},
+      {"a pupil's folder, no namespaces", false, kOldName, WAIT_TIMEOUT, false, "O:S-1-5-21-7-1001D:(A;;FA;;;WD)",
+       false},
   };
   const Case c = Cases()[0];
   for (const auto& row : rows) {

@@ -45,6 +45,10 @@
 //   defaultprofile=FOLDER  a Default profile in FOLDER: its NTUSER.DAT saved anew (a list of
 //                   "<local>"), the profile list naming the folder; "defaultprofile-" names none
 //   hives?          "hives NAME..." the keys under HKEY_USERS
+//   source?         "source FILE": the message file the tool's event source names, or "source <missing>";
+//                   "source-" removes the source
+//   squat           what any user may do: hold an event under the name of the lock of the
+//                   versions before, until the end
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <sddl.h>
@@ -502,6 +506,17 @@ void Hives() {
   std::printf("\n");
 }
 
+constexpr char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\OrvaneSetup";
+
+void Source(const std::string& command) {
+  if (command == "source-") {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSourceKey);
+    return;
+  }
+  const auto file = RegistryValues::Value(HKEY_LOCAL_MACHINE, kSourceKey, "EventMessageFile");
+  std::printf("source %s\n", file ? file->bytes.substr(0, file->bytes.find('\0')).c_str() : "<missing>");
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -592,6 +607,10 @@ void Run(const std::string& command) {
     DefaultProfile(command);
   } else if (command == "hives?") {
     Hives();
+  } else if (command.rfind("source", 0) == 0) {
+    Source(command);
+  } else if (command == "squat") {
+    if (CreateEventA(nullptr, TRUE, FALSE, "Global\\OrvaneSetup.Settings") == nullptr) Fail("squat");
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

@@ -102,7 +102,8 @@ class Session:
         """The tool started by a batch file, as a deployment system starts
         it: its exit status as cmd reads it (all of it: bash's $? keeps only
         the low 8 bits), its standard output and error, the message box it
-        showed when `box` (then answered), and whether wine built a dialog."""
+        showed when `box` (then answered), and whether wine built a dialog.
+        The start of the event it reported is kept in self.event."""
         windows_exe = "Z:" + os.path.abspath(exe or self.args.exe).replace("/", "\\")
         drive_c = os.path.join(self.prefix, "drive_c")
         batch = (f'@echo off\r\n"{windows_exe}" {" ".join(arguments)} >C:\\e2e-out.txt 2>C:\\e2e-err.txt\r\n'
@@ -111,11 +112,14 @@ class Session:
             f.write(batch.encode("cp932"))
         run = subprocess.Popen([self.args.wine_run, self.prefix, "cmd", "/c", "C:\\e2e.bat"],
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               env=dict(os.environ, WINEDEBUG="+dialog"))
+                               env=dict(os.environ, WINEDEBUG="+dialog,+eventlog"))
         shown = self.drive("msgbox")[0][len("box "):].split("|")[1] if box else None
         trace = run.communicate(timeout=120)[0].decode("utf-8", "replace")
         found = re.search(r"status=(\d+)", trace)
         expect(found is not None, f"no status: {trace[-300:]}")
+        event = re.search(r"trace:eventlog:ReportEventW L\"(.*)", trace)
+        unescape = {"t": "\t", "n": "\n", "r": "\r"}
+        self.event = re.sub(r"\\(.)", lambda m: unescape.get(m.group(1), m.group(1)), event.group(1)) if event else None
         read = lambda name: open(os.path.join(drive_c, name), "rb").read().decode("cp932")
         return int(found.group(1)), read("e2e-out.txt"), read("e2e-err.txt"), shown, DIALOG_TRACE in trace
 
@@ -354,23 +358,27 @@ def test_no_desktop(s):
 
 
 def test_log_and_events(s):
-    """Every run leaves one line, in the usual log or the one named; the
-    Application log gets it too, and its text still reads once the
-    executable is gone."""
+    """Every command-line run leaves one line, in the usual log or the one
+    named; the Application log gets it too, and its text still reads once
+    the executable is gone. The dialog closed without an action writes
+    nothing at all: no folder, no message file, no event source."""
     s.drive("proxy=intranet.test;<local>")
     s.set_hosts(ORIGINAL_HOSTS)
-    before = len(s.log_lines())
+    shutil.rmtree(os.path.join(s.prefix, os.path.dirname(LOG)), ignore_errors=True)
+    s.drive("source-")
     with s.running(EXIT_NOTHING_CHANGED):
         s.drive("wait", "click:2", "gone")
+    expect(not os.path.exists(os.path.join(s.prefix, os.path.dirname(LOG))), "Cancel made the tool's folder")
+    expect(s.drive("source?") == ["source <missing>"], "Cancel registered the event source")
     s.command("/check", "/quiet", "/machine")
-    lines = s.log_lines()[before:]
-    expect(len(lines) == 2, lines)
-    fields = [dict(f.split("=", 1) for f in line.split("\t")[1:]) for line in lines]
+    lines = s.log_lines()
+    expect(len(lines) == 1, lines)
+    fields = dict(f.split("=", 1) for f in lines[0].split("\t")[1:])
     expect(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d", lines[0].split("\t")[0]), lines[0])
-    expect(all(f["version"] == "3.2.0.0" and f["arch"] == "x64" and f["account"] for f in fields), fields)
-    expect([(f["verb"], f["scope"], f["status"]) for f in fields] == [("dialog", "both", "1"), ("check", "machine", "1")],
-           fields)
-    expect(fields[1]["target"].lower().startswith(HOSTS_WINDOWS_PATH.lower() + ": lacks "), fields[1])
+    expect(fields["version"] == "3.2.0.0" and fields["arch"] == "x64" and fields["account"], fields)
+    expect((fields["verb"], fields["scope"], fields["status"]) == ("check", "machine", "1"), fields)
+    expect(fields["target"].lower().startswith(HOSTS_WINDOWS_PATH.lower() + ": lacks "), fields)
+    before = len(lines)
     # Another file by /log, from a copy of the executable that is then deleted.
     copy = os.path.join(s.prefix, "drive_c", "copy.exe")
     shutil.copyfile(s.args.exe, copy)
@@ -379,7 +387,7 @@ def test_log_and_events(s):
         os.remove(named)
     s.command("/set", "/quiet", "/log:C:\\named.log", exe=copy)
     os.remove(copy)
-    expect(len(s.log_lines()) == before + 2, "not in the usual log")
+    expect(len(s.log_lines()) == before, "not in the usual log")
     line = open(named, "rb").read().decode("cp932")
     expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\ttarget=" in line and "\tstatus=0\t" in line, line)
     # Event Viewer's text of every event id the guide names: the line, whole.
@@ -554,6 +562,78 @@ def test_every_refusal_says_why(s):
             s.drive(*([f"proxykey={key_access}"] if access else []), "attrs=80")
 
 
+def test_nothing_a_pupil_made_is_followed_renamed_or_written(s):
+    """What any user may make before a run that deployment starts (the
+    tool's folder as a link, hard links under the names of the log, of the
+    message file and of a /log: file, the log as a link to a large file, an
+    object under the name of the lock of the versions before): the run
+    writes, renames and cuts short none of it and tells its event so; a
+    /log: file it refuses ends the run with the usage status, nothing
+    changed."""
+    drive_c = os.path.join(s.prefix, "drive_c")
+    folder = os.path.join(s.prefix, os.path.dirname(LOG))
+    linked = os.path.join(drive_c, "windows", "Temp", "linked")
+    # Stands for any file that SYSTEM may write and a pupil may not.
+    system = os.path.join(drive_c, "windows", "system32", "pupil-target.dat")
+    large = b"S" * (1024 * 1024 + 1)
+    named_log = os.path.join(drive_c, "windows", "Temp", "setup.log")
+    windows_folder = "C:\\ProgramData\\Orvane"
+    users = "intranet.test;<local>"
+    check, refused_log = ["/check", "/machine", "/quiet"], ["/set", "/quiet", "/log:C:\\windows\\Temp\\setup.log"]
+    # what, what the pupil makes, arguments, status, how the event starts
+    rows = [
+        ("the folder as a link", lambda: os.symlink(linked, folder), check, EXIT_NOTHING_CHANGED,
+         f"folder={windows_folder}: a link\t"),
+        ("a hard link named as the log", lambda: os.link(system, os.path.join(folder, "OrvaneSetup.log")), check,
+         EXIT_NOTHING_CHANGED, f"log={windows_folder}\\OrvaneSetup.log: several names\t"),
+        ("the log as a link to a large file", lambda: os.symlink(system, os.path.join(folder, "OrvaneSetup.log")),
+         check, EXIT_NOTHING_CHANGED, f"log={windows_folder}\\OrvaneSetup.log: a link\t"),
+        ("a hard link named as the message file",
+         lambda: os.link(system, os.path.join(folder, "OrvaneSetupEvents.dll")), check, EXIT_NOTHING_CHANGED, ""),
+        ("a /log: file that is a hard link", lambda: os.link(system, named_log), refused_log, EXIT_USAGE, ""),
+    ]
+    s.set_hosts(ORIGINAL_HOSTS)
+    s.drive("proxy=" + users)
+    try:
+        for what, plant, arguments, status, event in rows:
+            shutil.rmtree(folder, ignore_errors=True)
+            shutil.rmtree(linked, ignore_errors=True)
+            for path in (folder, named_log):
+                if os.path.lexists(path):
+                    os.remove(path)
+            os.makedirs(linked)
+            if "folder" not in what:
+                os.makedirs(folder)
+            with open(system, "wb") as f:
+                f.write(large)
+            plant()
+            got, _, stderr, _, _ = s.command(*arguments)
+            expect(got == status, f"{what}: status {got}, not {status}: {stderr!r}")
+            expect(open(system, "rb").read() == large, f"{what}: the file it leads to was written")
+            expect(os.listdir(linked) == [], f"{what}: written through the link: {os.listdir(linked)}")
+            expect(not [n for n in os.listdir(os.path.dirname(system)) if n.startswith("pupil-target.")
+                        and n != "pupil-target.dat"], f"{what}: renamed")
+            expect(not os.path.lexists(os.path.join(folder, "OrvaneSetup.old.log")), f"{what}: the planted log renamed")
+            expect((s.event or "").startswith(event), f"{what}: the event {s.event!r}")
+            if "message file" in what:
+                expect(s.drive("source?") == ["source <missing>"], f"{what}: {s.drive('source?')}")
+            if status == EXIT_USAGE:
+                expect(stderr.strip() == "C:\\windows\\Temp\\setup.log には別の名前(ﾊｰﾄﾞ ﾘﾝｸ)もあるため、ﾛｸﾞに使えません。",
+                       f"{what}: told {stderr!r}")
+                expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == users, f"{what}: a setting changed")
+        # A squatter holding the lock's old name blocks nobody.
+        exe = '"Z:' + os.path.abspath(s.args.exe).replace("/", "\\") + '"'
+        expect(s.drive("squat", "station:" + exe + " /set /quiet")[-1] == f"exit {EXIT_COMPLETED}", "the squatter blocked")
+        expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s), "set beside the squatter")
+    finally:
+        for path in (folder, named_log, system):
+            if os.path.islink(path) or os.path.isfile(path):
+                os.remove(path)
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(linked, ignore_errors=True)
+        s.command("/remove", "/quiet")
+
+
 def explained_by_some_order(start_set, runs, final_set):
     """Whether the runs that reported done, each (action, what its log says
     became of the hosts file), can have run one after the other in some
@@ -657,7 +737,7 @@ def main():
              test_linked_hosts_is_updated_where_it_leads, test_command_line,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
              test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
-             test_two_runs_at_once_never_split_the_settings]
+             test_nothing_a_pupil_made_is_followed_renamed_or_written, test_two_runs_at_once_never_split_the_settings]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

@@ -201,7 +201,7 @@ BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* infor
   const auto kept = g_attributes.find(file->path);
   // A link to a folder is a folder that is a reparse point, as on Windows.
   const DWORD link = S_ISLNK(info.st_mode) ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
-  information->dwFileAttributes = IsDirectory(file->path)     ? FILE_ATTRIBUTE_DIRECTORY | link
+  information->dwFileAttributes = IsDirectory(file->path)      ? FILE_ATTRIBUTE_DIRECTORY | link
                                   : link                       ? link
                                   : kept != g_attributes.end() ? kept->second
                                                                : FILE_ATTRIBUTE_NORMAL;
@@ -389,8 +389,8 @@ LONG fakewin::ntdll::SetInformationFile(HANDLE handle, void*, void* information,
   const auto* rename = static_cast<const Rename*>(information);
   const OpenFile* root = FromHandle(rename->root);
   if (file == nullptr || kind != kFileRenameInformation) return static_cast<LONG>(0xC000000D);  // invalid parameter
-  if (!(file->access & DELETE)) return static_cast<LONG>(0xC0000022);                          // access denied
-  if (root == nullptr || !IsDirectory(root->path)) return static_cast<LONG>(0xC000003B);     // path syntax bad
+  if (!(file->access & DELETE)) return static_cast<LONG>(0xC0000022);                           // access denied
+  if (root == nullptr || !IsDirectory(root->path)) return static_cast<LONG>(0xC000003B);        // path syntax bad
   char name[MAX_PATH] = {};
   WideCharToMultiByte(CP_ACP, 0, rename->name, static_cast<int>(rename->length / sizeof(WCHAR)), name, MAX_PATH - 1,
                       nullptr, nullptr);

@@ -4,6 +4,7 @@
 // was made from, which is what a file or folder keeps.
 #include <fakewin.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -43,17 +44,14 @@ std::string PosixPath(const char* name) {
 
 std::string SidOf(const std::string& text) {
   static const std::map<std::string, std::string> kAliases = {
-      {"SY", "S-1-5-18"}, {"BA", "S-1-5-32-544"}, {"BU", "S-1-5-32-545"}, {"WD", "S-1-1-0"},
-      {"AU", "S-1-5-11"}, {"CO", "S-1-3-0"},      {"OW", "S-1-3-4"}};
+      {"SY", "S-1-5-18"}, {"BA", "S-1-5-32-544"}, {"BU", "S-1-5-32-545"}, {"WD", "S-1-1-0"}, {"CO", "S-1-3-0"}};
   const auto found = kAliases.find(text);
   return found != kAliases.end() ? found->second : text;
 }
 
 std::optional<ACCESS_MASK> RightsOf(const std::string& text) {
   static const std::map<std::string, ACCESS_MASK> kRights = {
-      {"FA", FILE_ALL_ACCESS}, {"FR", 0x120089},    {"FW", 0x120116},       {"FX", 0x1200A0},
-      {"GA", GENERIC_ALL},     {"GR", GENERIC_READ}, {"GW", GENERIC_WRITE},  {"GX", GENERIC_EXECUTE},
-      {"SD", DELETE},          {"RC", READ_CONTROL}, {"WD", WRITE_DAC},      {"WO", WRITE_OWNER}};
+      {"FA", FILE_ALL_ACCESS}, {"FR", 0x120089}, {"FW", 0x120116}, {"GA", GENERIC_ALL}, {"WD", WRITE_DAC}};
   if (text.rfind("0x", 0) == 0) return static_cast<ACCESS_MASK>(std::strtoul(text.c_str(), nullptr, 16));
   const auto found = kRights.find(text);
   return found != kRights.end() ? std::optional<ACCESS_MASK>(found->second) : std::nullopt;
@@ -72,7 +70,12 @@ std::optional<Entry> EntryOf(const std::string& text) {
   BYTE flags = 0;
   for (size_t i = 0; i + 1 < fields[1].size(); i += 2) {
     const std::string flag = fields[1].substr(i, 2);
-    flags |= flag == "OI" ? 0x1 : flag == "CI" ? 0x2 : flag == "NP" ? 0x4 : flag == "IO" ? 0x8 : flag == "ID" ? 0x10 : 0;
+    flags |= flag == "OI"   ? 0x1
+             : flag == "CI" ? 0x2
+             : flag == "NP" ? 0x4
+             : flag == "IO" ? 0x8
+             : flag == "ID" ? 0x10
+                            : 0;
   }
   return Entry{static_cast<BYTE>(fields[0] == "A" ? ACCESS_ALLOWED_ACE_TYPE : ACCESS_DENIED_ACE_TYPE), flags, *mask,
                SidOf(fields[5])};
@@ -123,9 +126,10 @@ std::optional<std::string> Block(const std::string& sddl) {
   return block;
 }
 
+// Bytes, not text: a block holds NULs of its own.
 void* Copy(const std::string& block) {
-  void* copy = std::malloc(block.size());
-  std::memcpy(copy, block.data(), block.size());
+  auto* copy = static_cast<unsigned char*>(std::malloc(block.size()));
+  std::copy(block.begin(), block.end(), copy);
   return copy;
 }
 

@@ -21,7 +21,7 @@ struct Boundary {
 
 std::map<std::string, DWORD> g_heldByAnother;  // by name; "" for every name
 std::map<HANDLE, Mutex> g_mutexes;
-std::set<std::string> g_namespaces;           // made by this process, by prefix
+std::set<std::string> g_namespaces;          // made by this process, by prefix
 std::map<HANDLE, std::string> g_openSpaces;  // handle: prefix
 bool g_havePrivateNamespaces = true;
 int g_nextHandle = 0x4000;

@@ -43,21 +43,18 @@ typedef struct _ACCESS_ALLOWED_ACE {  // NOLINT(bugprone-reserved-identifier)
 #define WRITE_DAC 0x00040000u
 #define WRITE_OWNER 0x00080000u
 #define SYNCHRONIZE 0x00100000u
-#define GENERIC_EXECUTE 0x20000000u
 #define GENERIC_ALL 0x10000000u
 #define FILE_WRITE_DATA 0x0002u
-#define FILE_WRITE_EA 0x0010u
 #define FILE_DELETE_CHILD 0x0040u
 #define FILE_READ_ATTRIBUTES 0x0080u
-#define FILE_WRITE_ATTRIBUTES 0x0100u
 #define FILE_ALL_ACCESS 0x1F01FFu
 
 typedef enum _SE_OBJECT_TYPE { SE_FILE_OBJECT = 1 } SE_OBJECT_TYPE;  // NOLINT(bugprone-reserved-identifier)
 
 // "O:" an owner, "D:" flags and entries "(A|D;flags;rights;;;sid)"; the
-// rights as FA, FR, FW, FX, GA, GR, GW, GX, SD, RC, WD, WO or a hex mask; the
-// SIDs as SY, BA, BU, WD, AU, CO, OW or in full; "D:NO_ACCESS_CONTROL" is no
-// list at all, which lets everyone do anything. Freed with LocalFree.
+// rights as FA, FR, FW, GA, WD or a hex mask; the SIDs as SY, BA, BU, WD, CO
+// or in full; "D:NO_ACCESS_CONTROL" is no list at all, which lets everyone
+// do anything. Freed with LocalFree.
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
                                                           ULONG* size);
 BOOL ConvertStringSidToSidA(LPCSTR text, PSID* sid);

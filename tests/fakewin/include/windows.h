@@ -90,7 +90,7 @@ typedef struct _SECURITY_ATTRIBUTES {  // NOLINT(bugprone-reserved-identifier): 
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // NOLINT(bugprone-reserved-identifier)
-typedef struct _FILETIME {  // NOLINT(bugprone-reserved-identifier)
+typedef struct _FILETIME {                             // NOLINT(bugprone-reserved-identifier)
   DWORD dwLowDateTime;
   DWORD dwHighDateTime;
 } FILETIME, *PFILETIME;
@@ -151,5 +151,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
 
 #include "fakewin_registry.h"
 #include "fakewin_session.h"
+
+// After the session's calls, whose SIDs it holds.
 #include "fakewin_security.h"
 #include "fakewin_sync.h"
