@@ -2,16 +2,23 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <optional>
 
 #include "ActionLock.h"
+#include "HivePrivileges.h"
 #include "HostsFile.h"
 #include "LeftoverHives.h"
 #include "ProxyExceptionList.h"
 
 namespace {
 
-using ProxyChanges = std::vector<ProxyOverrideChange>;
+// A list this run changed, and how to put it back as it was.
+struct Written {
+  CString target;
+  std::function<bool()> undo;  // false: another has changed it since
+};
+using WrittenLists = std::vector<Written>;
 
 // The outcome of `target`; a new one when the run had not named it yet (a
 // value that only its failure named).
@@ -34,25 +41,24 @@ CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) 
   }
 }
 
-// Puts back, the latest first, the values written before `failed` failed;
+// Puts back, the latest first, the lists written before `failed` failed;
 // raises CRegistryException, naming `failed` as the file, when one of them
 // cannot be (restoreFailed) or holds what another wrote since, and is left
 // so (changedByAnother).
-void PutBack(const ProxyChanges& written, Outcomes& outcomes, const CString& failed) {
+void PutBack(const WrittenLists& written, Outcomes& outcomes, const CString& failed) {
   std::optional<CRegistryException> lost;
-  for (auto proxy = written.rbegin(); proxy != written.rend(); ++proxy) {
-    if (!proxy->WritesAnything()) continue;
-    Outcome& outcome = OutcomeOf(outcomes, proxy->GetTarget().GetName());
+  for (auto list = written.rbegin(); list != written.rend(); ++list) {
+    Outcome& outcome = OutcomeOf(outcomes, list->target);
     outcome.state = Outcome::notPutBack;
     try {
-      if (proxy->Undo())
+      if (list->undo())
         outcome.state = Outcome::putBack;
       else if (!lost)
-        lost = CRegistryException(CRegistryException::changedByAnother, 0, proxy->GetTarget().GetName());
+        lost = CRegistryException(CRegistryException::changedByAnother, 0, list->target);
     } catch (const CRegistryException& error) {
-      if (lost) continue;
-      lost = error;
-      lost->m_cause = CRegistryException::restoreFailed;
+      if (!lost) lost = CRegistryException(CRegistryException::restoreFailed, error.m_lOsError, list->target);
+    } catch (const CFileException& error) {  // a hive that could not be loaded again
+      if (!lost) lost = CRegistryException(CRegistryException::restoreFailed, error.m_lOsError, list->target);
     }
   }
   if (!lost) return;
@@ -60,53 +66,83 @@ void PutBack(const ProxyChanges& written, Outcomes& outcomes, const CString& fai
   throw *lost;
 }
 
-// Reaches the lists of `users`; what cannot be reached is told as a failed
-// target.
-void Reach(ProxyLists& lists, Users users, Outcomes& outcomes) {
-  try {
-    lists.Reach(users);
-  } catch (const CFileException& error) {
-    OutcomeOf(outcomes, error.m_strFileName).state = Outcome::failed;
-    throw;
-  } catch (const CRegistryException& error) {
-    OutcomeOf(outcomes, error.m_strValueName).state = Outcome::failed;
-    throw;
-  }
+ProxyOverrideChange ChangeFor(bool set, const CRegStringValue& value) {
+  return set ? ProxyOverrideChange::AddProxyExceptionSet(value) : ProxyOverrideChange::RemoveProxyExceptionSet(value);
 }
 
-// Unloads the hives loaded for the run however it ends; each that stays
-// loaded is told as a failed target.
-class Unloading {
- public:
-  Unloading(ProxyLists& lists, Outcomes& outcomes) : m_lists(lists), m_outcomes(outcomes) {}
-  Unloading(const Unloading&) = delete;
-  Unloading& operator=(const Unloading&) = delete;
-  ~Unloading() { Unload(); }
+void Record(Outcomes& outcomes, const CString& target, const ProxyOverrideChange& change) {
+  OutcomeOf(outcomes, target).state = change.WritesAnything() ? Outcome::changed : Outcome::unchanged;
+}
 
-  // At the end of a run that did what it was to: raises the first hive file
-  // that stayed loaded, which would keep its user from signing in.
-  void Finish() {
-    if (const auto stayed = Unload()) throw *stayed;
-  }
+// A hive that stayed loaded after its list was worked on: its user cannot
+// sign in until it goes.
+void RecordStayed(Outcomes& outcomes, const CoveredList& list, LONG error) {
+  if (error == ERROR_SUCCESS) return;
+  Outcome& outcome = OutcomeOf(outcomes, list.HivePath());
+  outcome.state = Outcome::failed;
+  outcome.why = std::make_exception_ptr(CFileException(CFileException::OsErrorToCause(error), error, list.HivePath()));
+}
 
- private:
-  std::optional<CFileException> Unload() {
-    std::optional<CFileException> first;
-    for (const CFileException& error : m_lists.Release()) {
-      OutcomeOf(m_outcomes, error.m_strFileName).state = Outcome::failed;
-      if (!first) first = error;
+// The list being worked on when the current exception came: left as it was.
+void RecordLeft(Outcomes& outcomes, const CString& target) {
+  Outcome& outcome = OutcomeOf(outcomes, target);
+  outcome.state = Outcome::leftAsItWas;
+  outcome.why = std::current_exception();
+}
+
+// All the lists or none: each read now, before anything is written; the
+// writer writes them all.
+std::function<void()> Together(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
+  std::vector<ProxyOverrideChange> changes;
+  for (const CoveredList& list : covered.lists)
+    list.Reach([&](const CRegStringValue& value) { changes.push_back(ChangeFor(set, value)); });
+  return [changes = std::move(changes), &outcomes, &written] {
+    for (const ProxyOverrideChange& change : changes) {
+      change.Write();
+      if (change.WritesAnything())
+        written.push_back({change.GetTarget().GetName(), [change] { return change.Undo(); }});
+      Record(outcomes, change.GetTarget().GetName(), change);
     }
-    return first;
-  }
+  };
+}
 
-  ProxyLists& m_lists;
-  Outcomes& m_outcomes;
-};
+// Each list on its own, read and written while its hive is loaded for it:
+// one refused or out of reach is left as it was, and told.
+std::function<void()> EachOnItsOwn(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
+  return [&covered, set, &outcomes, &written] {
+    for (const CoveredList& list : covered.lists) {
+      try {
+        const LONG stayed = list.Reach([&](const CRegStringValue& value) {
+          const ProxyOverrideChange change = ChangeFor(set, value);
+          change.Write();
+          if (change.WritesAnything())
+            written.push_back({list.Name(), [&list, change] {
+                                 bool undone = false;
+                                 list.Reach([&](const CRegStringValue& again) { undone = change.At(again).Undo(); });
+                                 return undone;
+                               }});
+          Record(outcomes, list.Name(), change);
+        });
+        RecordStayed(outcomes, list, stayed);
+      } catch (const CRegistryException&) {
+        RecordLeft(outcomes, list.Name());
+      } catch (const CFileException&) {
+        RecordLeft(outcomes, list.Name());
+      }
+    }
+  };
+}
+
+// What the run covers besides the lists it works on, told as left alone.
+void RecordLeftAlone(const CoveredLists& covered, Outcomes& outcomes) {
+  for (const CoveredList& list : covered.lists) OutcomeOf(outcomes, list.Name());
+  for (const CString& hive : covered.mandatory) OutcomeOf(outcomes, hive);
+  for (const CString& entry : covered.notOnDisk) OutcomeOf(outcomes, entry).state = Outcome::noProfile;
+}
 
 // The hosts file's part: the new file written beside the old, `between`
 // run, then the old one replaced.
-template <typename Between>
-void UpdateHosts(CHostsFile& hosts, bool set, Between between, Outcomes& outcomes) {
+void UpdateHosts(CHostsFile& hosts, bool set, const std::function<void()>& between, Outcomes& outcomes) {
   const CHostsFile::Result result = hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, between);
   Outcome& hostsOutcome = OutcomeOf(outcomes, hosts.GetPath());
   hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
@@ -114,10 +150,10 @@ void UpdateHosts(CHostsFile& hosts, bool set, Between between, Outcomes& outcome
   hostsOutcome.linesRemoved = result.linesRemoved;
 }
 
-Shortfall Lacking(const CRegStringValue& value) {
+Shortfall Lacking(const CString& target, const CRegStringValue& value) {
   ProxyExceptionList list;
   list.Load(value);
-  Shortfall shortfall{value.GetName(), {}};
+  Shortfall shortfall{target, {}, {}};
   // Set puts all seven in front unless the wildcard is there.
   if (!list.ContainsWildcard())
     for (const char* exception : kProxyExceptions)
@@ -149,57 +185,69 @@ void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
   if (scope != Scope::user) outcomes.push_back(Outcome{hosts.GetPath()});
   const ActionLock lock;
   UnloadLeftovers(outcomes);
-  ProxyLists lists;
-  Unloading unloading(lists, outcomes);
-  if (scope != Scope::machine) Reach(lists, users, outcomes);
-  ProxyChanges proxies;
-  ProxyChanges written;
+  CoveredLists covered;
+  std::optional<HivePrivileges> privileges;
+  WrittenLists written;
   try {
-    for (const CRegStringValue& value : lists.Values()) {
-      proxies.push_back(set ? ProxyOverrideChange::AddProxyExceptionSet(value)
-                            : ProxyOverrideChange::RemoveProxyExceptionSet(value));
-      OutcomeOf(outcomes, value.GetName());
+    std::function<void()> writeLists = [] {};
+    if (scope != Scope::machine) {
+      covered = ListsOf(users);
+      RecordLeftAlone(covered, outcomes);
+      if (covered.eachOnItsOwn) privileges.emplace();
+      writeLists = covered.eachOnItsOwn ? EachOnItsOwn(covered, set, outcomes, written)
+                                        : Together(covered, set, outcomes, written);
     }
-    for (const CString& hive : lists.LeftAlone()) OutcomeOf(outcomes, hive);
-    const auto writeProxies = [&] {
-      for (const ProxyOverrideChange& proxy : proxies) {
-        proxy.Write();
-        written.push_back(proxy);
-        OutcomeOf(outcomes, proxy.GetTarget().GetName()).state =
-            proxy.WritesAnything() ? Outcome::changed : Outcome::unchanged;
-      }
-    };
     if (scope == Scope::user)
-      writeProxies();
+      writeLists();
     else
-      UpdateHosts(hosts, set, writeProxies, outcomes);
+      UpdateHosts(hosts, set, writeLists, outcomes);
   } catch (...) {
     const CString failed = FailedTarget(std::current_exception(), hosts.GetPath());
     if (!failed.IsEmpty()) OutcomeOf(outcomes, failed).state = Outcome::failed;
     PutBack(written, outcomes, failed);
     throw;
   }
-  unloading.Finish();
 }
 
-std::vector<Shortfall> Check(Scope scope, Users users, Outcomes* outcomes) {
+bool DonePartly(const Outcomes& outcomes) {
+  return std::any_of(outcomes.begin(), outcomes.end(), [](const Outcome& outcome) {
+    return outcome.state == Outcome::leftAsItWas || (outcome.state == Outcome::failed && outcome.why);
+  });
+}
+
+std::vector<Shortfall> Check(Scope scope, Users users, Outcomes* report) {
+  Outcomes ownOutcomes;
+  Outcomes& outcomes = report ? *report : ownOutcomes;
   std::vector<Shortfall> settings;
   if (scope != Scope::user) {
     CHostsFile hosts;
-    Shortfall& shortfall = settings.emplace_back(Shortfall{hosts.GetPath(), {}});
+    Shortfall& shortfall = settings.emplace_back(Shortfall{hosts.GetPath(), {}, {}});
     for (const int row : hosts.MissingRows()) shortfall.missing.emplace_back(kManagedHosts[row].hostName);
   }
   if (scope == Scope::machine) return settings;
   // A hive another run has loaded cannot be loaded again: one at a time.
   std::optional<ActionLock> lock;
-  Outcomes leftovers;
   if (users == Users::all) {
     lock.emplace();
-    UnloadLeftovers(outcomes ? *outcomes : leftovers);
+    UnloadLeftovers(outcomes);
   }
-  ProxyLists lists;
-  lists.Reach(users);
-  for (const CRegStringValue& value : lists.Values()) settings.push_back(Lacking(value));
-  if (const std::vector<CFileException> stayed = lists.Release(); !stayed.empty()) throw stayed.front();
+  const CoveredLists covered = ListsOf(users);
+  for (const CString& entry : covered.notOnDisk) OutcomeOf(outcomes, entry).state = Outcome::noProfile;
+  std::optional<HivePrivileges> privileges;
+  if (covered.eachOnItsOwn) privileges.emplace();
+  for (const CoveredList& list : covered.lists) {
+    Shortfall shortfall{list.Name(), {}, {}};
+    try {
+      const LONG stayed = list.Reach([&](const CRegStringValue& value) { shortfall = Lacking(list.Name(), value); });
+      RecordStayed(outcomes, list, stayed);
+    } catch (const CRegistryException&) {
+      if (!covered.eachOnItsOwn) throw;
+      shortfall.unjudged = std::current_exception();
+    } catch (const CFileException&) {
+      if (!covered.eachOnItsOwn) throw;
+      shortfall.unjudged = std::current_exception();
+    }
+    settings.push_back(std::move(shortfall));
+  }
   return settings;
 }

@@ -42,5 +42,5 @@ class ActionLock {
 
 // How a run waits a moment for another; Sleep unless set. The dialog keeps
 // its window painted meanwhile.
-using LockPause = void (*)(DWORD milliseconds);
+using LockPause = void(WINAPI*)(DWORD milliseconds);
 void SetLockPause(LockPause pause);

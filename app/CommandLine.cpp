@@ -48,6 +48,18 @@ bool Take(const CString& argument, Invocation& invocation) {
   return true;
 }
 
+// By the settings that could be told: cannot tell only when no list could
+// be (for every user, a list that cannot be read is named, not a failure).
+ExitStatus StatusOfCheck(const std::vector<Shortfall>& settings, bool withHosts) {
+  const auto unjudged = std::count_if(settings.begin(), settings.end(),
+                                      [](const Shortfall& setting) { return setting.unjudged != nullptr; });
+  const auto lists = static_cast<std::ptrdiff_t>(settings.size()) - (withHosts ? 1 : 0);
+  if (unjudged > 0 && unjudged == lists) return kExitCannotTell;
+  const bool inPlace =
+      std::all_of(settings.begin(), settings.end(), [](const Shortfall& setting) { return setting.missing.empty(); });
+  return inPlace ? kExitCompleted : kExitNothingChanged;
+}
+
 }  // namespace
 
 Invocation ParseArguments(int argc, const char* const* argv) {
@@ -77,12 +89,11 @@ VerbResult RunVerb(const Invocation& invocation) {
   try {
     if (checking) {
       result.shortfalls = Check(invocation.scope, invocation.users, &result.outcomes);
-      const bool inPlace = std::all_of(result.shortfalls.begin(), result.shortfalls.end(),
-                                       [](const Shortfall& setting) { return setting.missing.empty(); });
-      result.status = inPlace ? kExitCompleted : kExitNothingChanged;
+      result.status = StatusOfCheck(result.shortfalls, invocation.scope != Scope::user);
     } else {
       const Action action = invocation.verb == Invocation::Verb::set ? Action::set : Action::remove;
       CarryOut(action, invocation.scope, &result.outcomes, invocation.users);
+      if (DonePartly(result.outcomes)) result.status = kExitPartly;
     }
   } catch (...) {
     result.error = std::current_exception();

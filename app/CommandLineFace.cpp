@@ -37,12 +37,14 @@ const char* VerbName(Invocation::Verb verb) {
 // line each, on standard error.
 CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
   CString missing;
-  for (const Shortfall& setting : settings)
-    for (const CString& piece : setting.missing) {
-      const CString line = Fill(IDS_CHECK_MISSING, setting.target, piece);
-      PrintError(line);
-      missing += (missing.IsEmpty() ? "" : "\r\n") + line;
-    }
+  const auto tell = [&](const CString& line) {
+    PrintError(line);
+    missing += (missing.IsEmpty() ? "" : "\r\n") + line;
+  };
+  for (const Shortfall& setting : settings) {
+    if (setting.unjudged) tell(DescribeError(setting.unjudged).text);
+    for (const CString& piece : setting.missing) tell(Fill(IDS_CHECK_MISSING, setting.target, piece));
+  }
   CString told = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
   if (missing.IsEmpty()) PrintOut(told);
   if (boxes) AfxMessageBox(told);
@@ -51,12 +53,14 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
 
 // Each setting the action wrote or found as it leaves it, a line each on
 // standard output: the value it used (the machine's under the per-machine
-// policy) or each profile's, and whether it changed. What it left alone is
-// in the log.
+// policy) or each profile's, and whether it changed; on standard error why
+// a list was left as it was, or a hive stayed loaded. What it left alone
+// otherwise is in the log.
 void TellTargets(const Outcomes& outcomes) {
   for (const Outcome& outcome : outcomes) {
     if (outcome.state == Outcome::changed) PrintOut(Fill(IDS_TARGET_CHANGED, outcome.target));
     if (outcome.state == Outcome::unchanged) PrintOut(Fill(IDS_TARGET_UNCHANGED, outcome.target));
+    if (outcome.why) PrintError(DescribeError(outcome.why).text);
   }
 }
 

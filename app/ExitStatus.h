@@ -11,5 +11,6 @@ enum ExitStatus {
   kExitServiceAccount = 4,  // the proxy list would be a service account's: refused, nothing changed
   kExitNoDesktop = 5,       // the dialog started where nobody can see it: not shown
   kExitCannotTell = 6,      // /check could not read a setting
+  kExitPartly = 7,          // for every user: done, but some users' lists left as they were (named in the log)
   kExitBusy = 1618,         // another run was busy with the settings: nothing changed
 };

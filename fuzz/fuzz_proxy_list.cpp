@@ -12,6 +12,7 @@
 
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
+#include "ProxyLists.h"
 #include "Reference.h"
 #include "RegistryValues.h"
 
@@ -63,7 +64,7 @@ void CheckNoKeyLeftOpen(const char* after) { FUZZ_CHECK(fakewin::OpenKeyCount() 
 // Load, checked against the reference split; returns the entries.
 std::vector<std::string> CheckLoad(const std::string& trimmed) {
   ProxyExceptionList list;
-  list.Load();
+  list.Load(ProxyOverride());
   CheckNoKeyLeftOpen("a key is open after Load");
   std::vector<std::string> entries;
   for (int i = 0; i < list.GetEntryCount(); ++i) entries.emplace_back(list.GetEntry(i).View());
@@ -103,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Set.
   const std::optional<Stored> before = Fetch();
-  ProxyOverrideChange::AddProxyExceptionSet().Write();
+  ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write();
   CheckNoKeyLeftOpen("a key is open after Set");
   const std::string joinedSet(ProxyExceptionsJoined().View());
   if (hasWildcard) {
@@ -116,12 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A second Set writes nothing.
   const std::optional<Stored> afterFirstSet = Fetch();
-  ProxyOverrideChange::AddProxyExceptionSet().Write();
+  ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write();
   CheckNoKeyLeftOpen("a key is open after the second Set");
   FUZZ_CHECK(Fetch() == afterFirstSet, "a second Set changed the value");
 
   // Remove settings.
-  ProxyOverrideChange::RemoveProxyExceptionSet().Write();
+  ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write();
   CheckNoKeyLeftOpen("a key is open after Remove settings");
   FUZZ_CHECK(Fetch() == AsStored(Join(kept)), "Remove settings kept the wrong entries");
   if (!hasException) FUZZ_CHECK(Fetch() == AsStored(trimmed), "Set then Remove settings did not give the list back");
@@ -129,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // value, so a kept first or last entry with white space at its outer end
   // may come back as an exception; no other entry may.
   ProxyExceptionList list;
-  list.Load();
+  list.Load(ProxyOverride());
   const int last = list.GetEntryCount() - 1;
   for (int i = 0; i <= last; ++i)
     for (const char* exception : kProxyExceptions)

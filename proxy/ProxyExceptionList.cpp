@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "DesktopUser.h"
 #include "InternetSettings.h"
 #include "ManagedHosts.h"
-#include "ProxyPolicy.h"
 
 namespace {
 
@@ -21,19 +19,6 @@ ProxyExceptionList Loaded(const CRegStringValue& value) {
 }
 
 }  // namespace
-
-CRegStringValue ProxyOverride() {
-  if (ProxySettingsPerMachine()) return MachineProxyOverride();
-  // The first component, the user's hive, is only opened: one that is not
-  // loaded is a value that cannot be read.
-  if (const auto sid = OtherDesktopUserSid()) return CRegStringValue(HKEY_USERS, *sid + "\\" + PROXY_OVERRIDE_PATH);
-  // Nobody at the desktop, and a service's own list: changing it would
-  // change nothing that a user's browser reads.
-  if (const CString own = ProcessUserSid(); IsServiceAccount(own))
-    throw CRegistryException(CRegistryException::serviceAccount, 0,
-                             CRegStringValue(HKEY_USERS, own + "\\" + PROXY_OVERRIDE_PATH).GetName());
-  return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
-}
 
 void ProxyExceptionList::Load(const CRegStringValue& from) {
   CString value;

@@ -16,21 +16,13 @@
 inline constexpr const char* PROXY_OVERRIDE_PATH =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride";
 
-// The list in force: the machine's where the per-machine policy is on
-// (ProxyPolicy.h); else that of the user signed in at the desktop, under
-// HKEY_CURRENT_USER when that is the process's own user, else in their hive
-// under HKEY_USERS. Raises CRegistryException (serviceAccount) when it
-// would be the list of a service account that nobody is signed in with,
-// and when the policy cannot be read.
-CRegStringValue ProxyOverride();
-
 class ProxyExceptionList {
  public:
   // Reads the value, drops white space at its two ends and splits it at
   // every ";". Entries are kept as they are, empty ones too, so joining them
   // with ";" gives back the trimmed value; an empty value is one empty entry.
   // Raises CRegistryException when the value cannot be read.
-  void Load(const CRegStringValue& value = ProxyOverride());
+  void Load(const CRegStringValue& value);
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
@@ -55,14 +47,21 @@ class ProxyOverrideChange {
  public:
   // Set: the exception set, joined, in front of the list, unless the
   // wildcard is already in it; then nothing is written.
-  static ProxyOverrideChange AddProxyExceptionSet(CRegStringValue target = ProxyOverride());
+  static ProxyOverrideChange AddProxyExceptionSet(CRegStringValue target);
   // Remove settings: every entry equal to one of the set's goes; the rest is
   // written back in its order, also when nothing changed or nothing is left.
-  static ProxyOverrideChange RemoveProxyExceptionSet(CRegStringValue target = ProxyOverride());
+  static ProxyOverrideChange RemoveProxyExceptionSet(CRegStringValue target);
   // Each raises CRegistryException when the value cannot be read, and
   // (changeDenied) when a change that writes it finds it may not be changed.
 
   const CRegStringValue& GetTarget() const { return m_target; }
+  // The same change, for the same list reached anew: its hive loaded again,
+  // or found under its user's SID since.
+  ProxyOverrideChange At(CRegStringValue target) const {
+    ProxyOverrideChange moved = *this;
+    moved.m_target = std::move(target);
+    return moved;
+  }
   // False when the change is to leave the value as it is.
   bool WritesAnything() const { return m_value.has_value(); }
 

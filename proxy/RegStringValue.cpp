@@ -150,7 +150,7 @@ void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValu
   RegStoredValue held;
   {
     OpenKeys keys;
-    if (const LSTATUS status = OpenPath(hRootKey, strPath, KEY_READ, keys); status != ERROR_SUCCESS)
+    if (const LSTATUS status = OpenPath(hRootKey, strPath, KEY_READ | m_view, keys); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
     if (const LSTATUS status = QueryStored(keys.Last(), strPath, held); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
@@ -166,14 +166,14 @@ void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValu
 void CRegStringValue::RequireChangeable() const {
   CString name = m_strPath;
   OpenKeys keys;
-  if (OpenPath(m_hRootKey, name, kWriteAccess, keys) == ERROR_ACCESS_DENIED)
+  if (OpenPath(m_hRootKey, name, kWriteAccess | m_view, keys) == ERROR_ACCESS_DENIED)
     Raise(CRegistryException::changeDenied, ERROR_ACCESS_DENIED);
 }
 
 void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValue) const {
   strValue = AsWritten(strValue);
   OpenKeys keys;
-  LSTATUS status = OpenPath(hRootKey, strPath, kWriteAccess, keys);
+  LSTATUS status = OpenPath(hRootKey, strPath, kWriteAccess | m_view, keys);
   if (status == ERROR_SUCCESS)
     status = RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
                             static_cast<DWORD>(strValue.GetLength()) + 1);
@@ -184,7 +184,7 @@ bool CRegStringValue::Restore(const CString& written, const RegStoredValue& stor
   CString name = m_strPath;
   OpenKeys keys;
   RegStoredValue now;
-  LSTATUS status = OpenPath(m_hRootKey, name, kWriteAccess, keys);
+  LSTATUS status = OpenPath(m_hRootKey, name, kWriteAccess | m_view, keys);
   if (status == ERROR_SUCCESS) status = QueryStored(keys.Last(), name, now);
   if (status == ERROR_SUCCESS && !Holds(now, written)) return false;
   if (status == ERROR_SUCCESS) status = PutStored(keys.Last(), name, stored);

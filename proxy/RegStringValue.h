@@ -27,9 +27,12 @@ struct RegStoredValue {
 class CRegStringValue {
  public:
   // `strShownAs`, when given, names the root and the first key as the user
-  // is told them: a hive file loaded under a key of the run's own.
-  CRegStringValue(HKEY hRootKey, CString strPath, CString strShownAs = CString())
-      : m_hRootKey(hRootKey), m_strPath(std::move(strPath)), m_strShownAs(std::move(strShownAs)) {}
+  // is told them: a hive file loaded under a key of the run's own, or the
+  // 32-bit programs' view of HKEY_LOCAL_MACHINE\Software. `view`
+  // (KEY_WOW64_64KEY, KEY_WOW64_32KEY) is asked for at every open; 0: the
+  // process's own.
+  CRegStringValue(HKEY hRootKey, CString strPath, CString strShownAs = CString(), REGSAM view = 0)
+      : m_hRootKey(hRootKey), m_strPath(std::move(strPath)), m_strShownAs(std::move(strShownAs)), m_view(view) {}
 
   // The text in the ANSI code page; `stored` receives the value as held.
   // Asks for reading alone. Raises readFailed when a key cannot be opened or
@@ -62,4 +65,5 @@ class CRegStringValue {
   HKEY m_hRootKey;
   CString m_strPath;
   CString m_strShownAs;
+  REGSAM m_view;
 };

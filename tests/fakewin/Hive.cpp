@@ -4,6 +4,7 @@
 // each time, so that a hive changed and changed back has its old bytes.
 #include <fakewin.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -31,6 +32,7 @@ struct Hive {
 // By the root and the key's folded name.
 std::map<std::pair<HKEY, std::string>, Hive> g_hives;
 bool g_keysHeld = false;  // by another program, in every hive
+int g_mostToolHives = 0;
 
 std::string PosixPath(const std::string& path) {
   std::string posix = path;
@@ -132,12 +134,15 @@ std::vector<std::string> LoadedHives() {
 
 void HoldKeysInHives(bool held) { g_keysHeld = held; }
 
+int MostToolHivesAtOnce() { return g_mostToolHives; }
+
 namespace tree {
 
 void DropHives() {
   for (auto& [where, hive] : g_hives) CloseHandle(hive.holder);
   g_hives.clear();
   g_keysHeld = false;
+  g_mostToolHives = 0;
 }
 
 }  // namespace tree
@@ -159,6 +164,9 @@ LSTATUS RegLoadKeyA(HKEY root, LPCSTR subKey, LPCSTR file) {
   }
   parent[Folded(subKey)] = key;
   g_hives[{root, Folded(subKey)}] = Hive{file, holder, std::move(key)};
+  int tools = 0;
+  for (const auto& [where, hive] : g_hives) tools += where.second.rfind(Folded("OrvaneSetup."), 0) == 0;
+  g_mostToolHives = std::max(g_mostToolHives, tools);
   return ERROR_SUCCESS;
 }
 

@@ -116,6 +116,20 @@ HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
 }
 
 // Opens or creates the subkey and hands out a new handle to it.
+// 64-bit Windows shows 32-bit programs HKEY_LOCAL_MACHINE\Software from a
+// key of its own, which is always there.
+std::string Viewed(HKEY parent, LPCSTR subKey, REGSAM access, const OpenKey& from) {
+  const std::string path = subKey ? subKey : "";
+  constexpr size_t kSoftware = 8;
+  const bool software =
+      Folded(path.substr(0, kSoftware)) == "software" && (path.size() == kSoftware || path[kSoftware] == '\\');
+  if (parent != HKEY_LOCAL_MACHINE || !(access & KEY_WOW64_32KEY) || !software) return path;
+  std::shared_ptr<Key> made;
+  DWORD how = 0;
+  Descend(from, "Software\\WOW6432Node", true, made, how);
+  return "Software\\WOW6432Node" + path.substr(kSoftware);
+}
+
 LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY result, LPDWORD disposition) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
@@ -123,8 +137,9 @@ LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY
   if (const LSTATUS status = FromHandle(parent, from); status != ERROR_SUCCESS) return status;
   std::shared_ptr<Key> key;
   DWORD how = 0;
-  if (const LSTATUS status = Descend(from, subKey, create, key, how); status != ERROR_SUCCESS) return status;
-  if (key->changesDenied && (access & kChangeRights)) return ERROR_ACCESS_DENIED;
+  const std::string path = Viewed(parent, subKey, access, from);
+  if (const LSTATUS status = Descend(from, path.c_str(), create, key, how); status != ERROR_SUCCESS) return status;
+  if (key->readsDenied || (key->changesDenied && (access & kChangeRights))) return ERROR_ACCESS_DENIED;
   *result = NewHandle(std::move(key), access);
   if (disposition) *disposition = how;
   return ERROR_SUCCESS;
@@ -248,12 +263,14 @@ void MarkDeleted(Key& key) {
 }
 
 }  // namespace tree
-void DenyChanges(HKEY root, const char* path, bool denied) {
+void DenyChanges(HKEY root, const char* path, bool denied, bool reading) {
   OpenKey from;
   FromHandle(root, from);
   std::shared_ptr<Key> key;
   DWORD disposition = 0;
-  if (Descend(from, path, true, key, disposition) == ERROR_SUCCESS) key->changesDenied = denied;
+  if (Descend(from, path, true, key, disposition) != ERROR_SUCCESS) return;
+  key->changesDenied = denied;
+  key->readsDenied = denied && reading;
 }
 
 }  // namespace fakewin

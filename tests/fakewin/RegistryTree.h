@@ -23,6 +23,7 @@ struct Key {
   std::map<std::string, Value> values;                  // by folded name
   bool deleted = false;                                 // handles to a deleted key fail
   bool changesDenied = false;                           // its security lets the process read it only
+  bool readsDenied = false;                             // nor read it
 };
 
 inline std::shared_ptr<Key> NewKey(std::string name) {

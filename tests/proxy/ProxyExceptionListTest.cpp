@@ -5,6 +5,7 @@
 #include "AsciiCase.h"
 #include "DesktopUser.h"
 #include "ManagedHosts.h"
+#include "ProxyLists.h"
 #include "RegistryFixture.h"
 
 namespace {
@@ -36,13 +37,13 @@ class ProxyOverrideTest : public RegistryTest {
   }
   static std::optional<Stored> Override() { return Value(kProxyKey, kProxyName); }
 
-  static void Set() { ProxyOverrideChange::AddProxyExceptionSet().Write(); }
-  static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet().Write(); }
+  static void Set() { ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write(); }
+  static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write(); }
 
   static std::vector<std::string> Entries(const Current& text) {
     SetOverride(text);
     ProxyExceptionList list;
-    list.Load();
+    list.Load(ProxyOverride());
     std::vector<std::string> entries;
     for (int i = 0; i < list.GetEntryCount(); ++i) entries.emplace_back(list.GetEntry(i).View());
     return entries;
@@ -83,7 +84,7 @@ TEST_F(ProxyOverrideTest, WildcardIsFoundAsAWholeEntryInAnyCase) {
   for (const auto& c : cases) {
     SetOverride(c.value);
     ProxyExceptionList list;
-    list.Load();
+    list.Load(ProxyOverride());
     EXPECT_EQ(list.ContainsWildcard(), c.contains) << c.value.value_or("(missing)");
   }
 }
@@ -174,7 +175,7 @@ TEST_F(ProxyOverrideTest, AValueThatCannotBeReadIsRaisedAndLeftAlone) {
     for (const Current& value : {Current(list), Current(J + ";" + list)}) {
       SetOverride(value);
       fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
-      EXPECT_THROW(ProxyExceptionList().Load(), CRegistryException);
+      EXPECT_THROW(ProxyExceptionList().Load(ProxyOverride()), CRegistryException);
       fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
       EXPECT_THROW(Set(), CRegistryException);
       fakewin::InjectFailure(failure.function, failure.nth, ERROR_ACCESS_DENIED);
@@ -257,7 +258,7 @@ TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
   const std::vector<DWORD> told = {39, 37};  // settings changed, then refresh
   SetOverride("a.test");
   fakewin::TakeInternetOptions();
-  const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet();
+  const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride());
   EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
@@ -281,8 +282,8 @@ TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
   for (const Current& value : {Current(), Current("a.test"), Current(J + ";a.test")}) {
     SetOverride(value);
     const std::optional<Stored> before = Value(kProxyKey, kProxyName, true);
-    for (const auto& change :
-         {ProxyOverrideChange::AddProxyExceptionSet(), ProxyOverrideChange::RemoveProxyExceptionSet()}) {
+    for (const auto& change : {ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()),
+                               ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride())}) {
       change.Write();
       EXPECT_TRUE(change.Undo());
       EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");

@@ -53,12 +53,15 @@ bool ShouldFail(const char* function);
 // The key at `path` under `root`, made where it is missing, lets the process
 // read it and no more, as its security would: opening it to set a value or
 // to make a key in it, or making a key in it, is refused (access denied).
-// `denied` false: it may be changed again.
-void DenyChanges(HKEY root, const char* path, bool denied = true);
+// `denied` false: it may be changed again. `reading`: not even read.
+void DenyChanges(HKEY root, const char* path, bool denied = true, bool reading = false);
 // Registry handles opened and not yet closed; predefined root keys not counted.
 int OpenKeyCount();
 // The names of the keys under HKEY_USERS that hold a loaded hive file.
 std::vector<std::string> LoadedHives();
+// The most hives loaded at once under keys the tool names ("OrvaneSetup.")
+// since the registry was last made afresh.
+int MostToolHivesAtOnce();
 // Another program holds a key in every loaded hive from now on: unloading
 // one fails with ERROR_ACCESS_DENIED; false: nobody does.
 void HoldKeysInHives(bool held);

@@ -31,6 +31,10 @@ typedef BYTE* LPBYTE;
 #define KEY_READ 0x20019u
 #define KEY_WRITE 0x20006u
 #define KEY_ALL_ACCESS 0xF003Fu
+// The registry's two views on 64-bit Windows; HKEY_LOCAL_MACHINE\Software
+// of 32-bit programs is its key WOW6432Node.
+#define KEY_WOW64_64KEY 0x0100u
+#define KEY_WOW64_32KEY 0x0200u
 
 #define REG_NONE 0u
 #define REG_SZ 1u

@@ -4,10 +4,20 @@
 
 #include "Handle.h"
 #include "ProxyExceptionList.h"
+#include "SystemExport.h"
 
 namespace {
 
 constexpr char kPerUser[] = "ProxySettingsPerUser";
+
+// A 32-bit process on 64-bit Windows; systems before XP SP2 have no such
+// question to answer, as they have no 64-bit form.
+bool OnWow64() {
+  using IsWow64 = BOOL(WINAPI*)(HANDLE process, BOOL * wow64);
+  const auto isWow64 = SystemExport<IsWow64>(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+  BOOL wow64 = FALSE;
+  return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
 
 [[noreturn]] void Raise(LSTATUS status) {
   throw CRegistryException(CRegistryException::readFailed, status,
@@ -33,4 +43,12 @@ bool ProxySettingsPerMachine() {
   return type == REG_DWORD && size == sizeof value && value == 0;
 }
 
-CRegStringValue MachineProxyOverride() { return CRegStringValue(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH); }
+std::vector<CRegStringValue> MachineProxyOverrides() {
+  // Both builds name each view's list as the registry holds it.
+  const CRegStringValue view64(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH, CString(), KEY_WOW64_64KEY);
+  const CRegStringValue view32(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH, "HKEY_LOCAL_MACHINE\\Software\\WOW6432Node",
+                               KEY_WOW64_32KEY);
+  if (sizeof(void*) == 8) return {view64, view32};
+  if (OnWow64()) return {view32, view64};
+  return {CRegStringValue(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH)};
+}

@@ -21,8 +21,9 @@ CString KeyName(int number) {
   return CString(kHiveKeyPrefix) + std::to_string(GetCurrentProcessId()).c_str() + "." + std::to_string(number).c_str();
 }
 
-// The user's hive is loaded: they are signed in, or a program of theirs runs.
-bool IsLoaded(const CString& sid) {
+}  // namespace
+
+bool IsHiveLoaded(const CString& sid) {
   HKEY key = nullptr;
   const LSTATUS status = RegOpenKeyExA(HKEY_USERS, sid, 0, KEY_READ, &key);
   if (status == ERROR_FILE_NOT_FOUND) return false;
@@ -31,6 +32,8 @@ bool IsLoaded(const CString& sid) {
   RegCloseKey(key);
   return true;
 }
+
+namespace {
 
 [[noreturn]] void Raise(DWORD osError, const CString& path) {
   const auto error = static_cast<LONG>(osError);
@@ -41,7 +44,7 @@ bool IsLoaded(const CString& sid) {
 
 ProfileHive::ProfileHive(const UserProfile& profile, int number) : m_hivePath(profile.hivePath) {
   const bool user = !profile.sid.IsEmpty();
-  if (user && IsLoaded(profile.sid)) {
+  if (user && IsHiveLoaded(profile.sid)) {
     m_key = profile.sid;
     return;
   }
@@ -57,7 +60,7 @@ ProfileHive::ProfileHive(const UserProfile& profile, int number) : m_hivePath(pr
   }
   // Its user signed in since the look: the system holds the file, and the
   // hive is under the SID now.
-  if (status == ERROR_SHARING_VIOLATION && user && IsLoaded(profile.sid)) {
+  if (status == ERROR_SHARING_VIOLATION && user && IsHiveLoaded(profile.sid)) {
     m_key = profile.sid;
     return;
   }

@@ -15,6 +15,10 @@ inline constexpr char kHiveKeyPrefix[] = "OrvaneSetup.";
 // stays loaded. Needs the HivePrivileges.
 LONG UnloadHive(const CString& key);
 
+// The user's hive is loaded under HKEY_USERS\`sid`: they are signed in, or a
+// program of theirs runs. Raises CRegistryException when it cannot be told.
+bool IsHiveLoaded(const CString& sid);
+
 class ProfileHive {
  public:
   // The hive under HKEY_USERS\<SID> while its user is signed in; else the

@@ -16,6 +16,9 @@ namespace {
 constexpr char kHiveFile[] = "\\NTUSER.DAT";
 // A mandatory profile's hive, in place of the other.
 constexpr char kMandatoryHiveFile[] = "\\NTUSER.MAN";
+// The profile's State: a temporary profile, made for a session whose own
+// could not be loaded, and deleted when it ends.
+constexpr DWORD kTemporaryState = 0x0800;
 
 [[noreturn]] void Raise(LSTATUS status, const CString& path) {
   throw CRegistryException(CRegistryException::readFailed, status, "HKEY_LOCAL_MACHINE\\" + path);
@@ -65,27 +68,40 @@ std::vector<CString> SubkeyNames(HKEY key, const CString& path) {
   }
 }
 
-// A user's SID in text form, and not a service account's. A key of another
-// form is no user's own: one with ".bak" after the SID is a profile the
-// system set aside.
-bool IsUsersSid(const CString& name) {
-  const std::string_view text = name.View();
+// A SID in text form: "S-" and digits and dashes. A key with ".bak" after
+// the SID is a profile the system set aside.
+bool IsSid(std::string_view text) {
   if (!text.starts_with("S-") || text.size() < 3) return false;
   for (const char c : text.substr(2))
     if ((c < '0' || c > '9') && c != '-') return false;
-  return !IsServiceAccount(name);
+  return true;
 }
 
-UserProfile Profile(const CString& sid) {
-  const CString path = CString(PROFILE_LIST_PATH) + "\\" + sid;
+bool Exists(const CString& path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+DWORD State(HKEY key) {
+  DWORD state = 0;
+  DWORD size = sizeof state;
+  DWORD type = REG_NONE;
+  if (RegQueryValueExA(key, "State", nullptr, &type, reinterpret_cast<LPBYTE>(&state), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return 0;
+  return state;
+}
+
+// A user's profile as its entry names it; an entry with nothing on disk (a
+// profile deleted by hand or by a clean-up tool), set aside or temporary is
+// none, and is told as such.
+UserProfile Profile(const CString& name) {
+  const CString path = CString(PROFILE_LIST_PATH) + "\\" + name;
+  const UserProfile none{name, {}, UserProfile::Kind::notOnDisk, "HKEY_LOCAL_MACHINE\\" + path};
+  if (!IsSid(name.View())) return none;
   const UniqueKey key = OpenForReading(HKEY_LOCAL_MACHINE, path);
   const auto folder = Folder(key.get(), path, "ProfileImagePath");
-  if (!folder) Raise(ERROR_FILE_NOT_FOUND, path + "\\ProfileImagePath");
-  const CString mandatory = *folder + kMandatoryHiveFile;
-  if (GetFileAttributesA(*folder + kHiveFile) == INVALID_FILE_ATTRIBUTES &&
-      GetFileAttributesA(mandatory) != INVALID_FILE_ATTRIBUTES)
-    return {sid, mandatory, true};
-  return {sid, *folder + kHiveFile};
+  if (!folder || (State(key.get()) & kTemporaryState)) return none;
+  if (Exists(*folder + kHiveFile)) return {name, *folder + kHiveFile};
+  if (Exists(*folder + kMandatoryHiveFile)) return {name, *folder + kMandatoryHiveFile, UserProfile::Kind::mandatory};
+  return none;
 }
 
 // Windows Vista and later name the Default profile's folder; 2000 and XP
@@ -105,7 +121,12 @@ std::vector<UserProfile> UserProfiles() {
   const UniqueKey list = OpenForReading(HKEY_LOCAL_MACHINE, PROFILE_LIST_PATH);
   std::vector<UserProfile> profiles;
   for (const CString& name : SubkeyNames(list.get(), PROFILE_LIST_PATH))
-    if (IsUsersSid(name)) profiles.push_back(Profile(name));
-  if (const auto folder = DefaultProfileFolder(list.get())) profiles.push_back({CString(), *folder + kHiveFile});
+    if (!IsServiceAccount(name)) profiles.push_back(Profile(name));
+  if (const auto folder = DefaultProfileFolder(list.get())) {
+    const CString hive = *folder + kHiveFile;
+    const bool there = Exists(hive);
+    profiles.push_back({CString(), hive, there ? UserProfile::Kind::ordinary : UserProfile::Kind::notOnDisk,
+                        there ? CString() : hive});
+  }
   return profiles;
 }

@@ -3,6 +3,8 @@
 // HKEY_LOCAL_MACHINE for every user, and no user's own list counts.
 #pragma once
 
+#include <vector>
+
 #include "RegStringValue.h"
 
 // Under HKEY_LOCAL_MACHINE: the policy's key, and in it the DWORD value
@@ -14,5 +16,8 @@ inline constexpr const char* PROXY_POLICY_PATH =
 // told; a missing key or value is the policy unset.
 bool ProxySettingsPerMachine();
 
-// The machine's proxy exception list, the one in force under the policy.
-CRegStringValue MachineProxyOverride();
+// The machine's proxy exception lists, in force under the policy: that of
+// this build's registry view first, then on 64-bit Windows that of the
+// other view (64-bit programs read one, 32-bit programs the other, under
+// WOW6432Node).
+std::vector<CRegStringValue> MachineProxyOverrides();

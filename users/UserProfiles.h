@@ -10,13 +10,20 @@
 inline constexpr const char* PROFILE_LIST_PATH = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 struct UserProfile {
-  CString sid;             // empty: the Default profile, which accounts made later start from
-  CString hivePath;        // the profile's NTUSER.DAT, or NTUSER.MAN
-  bool mandatory = false;  // NTUSER.MAN: what a session changes is dropped when it ends
+  enum class Kind {
+    ordinary,
+    mandatory,  // NTUSER.MAN: what a session changes is dropped when it ends
+    notOnDisk,  // an entry whose folder or hive file is gone, or one the system set aside or made for the moment
+  };
+
+  CString sid;       // empty: the Default profile, which accounts made later start from
+  CString hivePath;  // the profile's NTUSER.DAT, or NTUSER.MAN
+  Kind kind = Kind::ordinary;
+  CString entry;  // notOnDisk: the profile list's key, as the log names it
 };
 
 // Each user's profile in the list's order, the service accounts' left out,
 // then the Default profile where the system names one. Raises
-// CRegistryException (readFailed) when the list or a profile's folder
+// CRegistryException (readFailed) when the list or an entry's folder value
 // cannot be read.
 std::vector<UserProfile> UserProfiles();
