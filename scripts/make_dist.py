@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
-"""Makes the release folder: for each architecture a zip with the executable
-and the administrators' readme (docs/readme-dist.txt), and SHA256SUMS.
+"""Makes the release folder: for each architecture a zip with the executable,
+the administrators' readme (docs/readme-dist.txt), the deployment systems'
+install and uninstall scripts and detection script (packaging/), and a
+Windows Installer package (scripts/make_msi.py).
 
-Usage: make_dist.py DIST ARCH=EXE...   e.g. x64=build/windows-x64/app/X.exe
+Usage: make_dist.py DIST DETECT ARCH=EXE...   e.g. x64=build/windows-x64/app/X.exe
 
-The version is the version record's, read from res/NetSetup.rc. Entries are
-named in code page 932 without the UTF-8 flag, as every Japanese Windows
-reads them, and dated by the last commit, so one commit gives the same zips.
+DETECT is the detection script to ship, signed or not. The version is the
+version record's, read from res/NetSetup.rc; the publisher the holder of the
+deployment's notice. Entries are named in code page 932 without the UTF-8
+flag, as every Japanese Windows reads them, and dated by the last commit, so
+one commit gives the same zips. Batch files are in code page 932, as the
+command processor reads them on a Japanese Windows.
 """
-import hashlib
 import os
 import re
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -53,26 +58,43 @@ def add(archive, name, data, when):
     archive.writestr(entry, data)
 
 
+def publisher():
+    """The holder the deployment's notice names: "Copyright (C) 2026 Tavren県" gives "Tavren県"."""
+    notice = re.search(r'#define DEPLOY_NOTICE "([^"]+)"', read("deployment/Deployment.h")).group(1)
+    return re.sub(r"^Copyright \(C\) [\d-]+ ", "", notice)
+
+
+def batch(name):
+    return read(f"packaging/{name}").replace("\n", "\r\n").encode("cp932")
+
+
 def main():
-    dist, builds = sys.argv[1], [arg.split("=", 1) for arg in sys.argv[2:]]
+    dist, detect, builds = sys.argv[1], sys.argv[2], [arg.split("=", 1) for arg in sys.argv[3:]]
     ver, when = version(), commit_time()
     wildcard = re.search(r'kProxyWildcard = "([^"]+)"', read("deployment/Deployment.h")).group(1)
     os.makedirs(dist, exist_ok=True)
-    sums = []
+    with open(detect, "rb") as f:
+        detection = f.read()
     for arch, exe in builds:
         name = os.path.basename(exe)
-        readme = read("docs/readme-dist.txt").format(version=ver, arch=arch, wildcard=wildcard)
-        zip_name = f"{os.path.splitext(name)[0]}-{ver}-{arch}.zip"
+        readme = ("\ufeff" + read("docs/readme-dist.txt").format(version=ver, arch=arch, wildcard=wildcard)
+                  .replace("\n", "\r\n")).encode("utf-8")
+        base = f"{os.path.splitext(name)[0]}-{ver}-{arch}"
         with open(exe, "rb") as f:
             program = f.read()
-        with zipfile.ZipFile(os.path.join(dist, zip_name), "w") as archive:
+        with zipfile.ZipFile(os.path.join(dist, base + ".zip"), "w") as archive:
             add(archive, name, program, when)
-            add(archive, "readme.txt", "\ufeff" + readme.replace("\n", "\r\n"), when)
-        with open(os.path.join(dist, zip_name), "rb") as f:
-            sums.append(f"{hashlib.sha256(f.read()).hexdigest()}  {zip_name}\n")
-        print(f"{dist}/{zip_name}")
-    with open(os.path.join(dist, "SHA256SUMS"), "w", encoding="utf-8") as f:
-        f.writelines(sums)
+            add(archive, "readme.txt", readme, when)
+            for script in ("install.cmd", "uninstall.cmd"):
+                add(archive, script, batch(script), when)
+            add(archive, "detect.ps1", detection, when)
+        print(f"{dist}/{base}.zip")
+        with tempfile.TemporaryDirectory() as work:
+            readme_file = os.path.join(work, "readme.txt")
+            with open(readme_file, "wb") as f:
+                f.write(readme)
+            subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make_msi.py"), os.path.join(dist, base + ".msi"),
+                            arch, exe, readme_file, ver, publisher()], check=True)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Sets up, builds both Windows executables in release mode and makes dist/:
-# a zip per architecture (the executable and a readme for administrators)
-# and SHA256SUMS. The version is that of the version record, res/NetSetup.rc.
+# a zip per architecture (the executable, a readme for administrators, the
+# deployment systems' scripts), a Windows Installer package per
+# architecture, and SHA256SUMS. The version is that of the version record,
+# res/NetSetup.rc.
 #
 # Signed with Authenticode when a certificate is given:
 #   NETSETUP_SIGN_PKCS12     a PKCS#12 file (.p12, .pfx) with the signing key,
@@ -9,8 +11,9 @@
 #   NETSETUP_SIGN_PASSWORD   that file's password (empty when unset)
 #   NETSETUP_SIGN_TIMESTAMP  optional: an RFC 3161 time-stamp server's URL, so
 #                            that the signature outlives the certificate
-# Without NETSETUP_SIGN_PKCS12 the executables are released unsigned. Only
-# copies are signed (build/signed/); the build's own stay as built.
+# Without NETSETUP_SIGN_PKCS12 the executables, the detection script and the
+# packages are released unsigned. Only copies are signed (build/signed/);
+# the build's own stay as built.
 set -eu
 # A relative path is the caller's: made whole before the change of folder.
 [ -z "${NETSETUP_SIGN_PKCS12:-}" ] || NETSETUP_SIGN_PKCS12=$(realpath "$NETSETUP_SIGN_PKCS12")
@@ -51,6 +54,18 @@ for arch in x64 x86; do
   fi
   programs+=("$arch=$program")
 done
+detect=packaging/detect.ps1
+if [ -n "${NETSETUP_SIGN_PKCS12:-}" ]; then
+  sign "$detect" "$signed/detect.ps1"
+  detect="$signed/detect.ps1"
+fi
 rm -rf dist
-python3 scripts/make_dist.py dist "${programs[@]}"
-(cd dist && sha256sum -c SHA256SUMS)
+python3 scripts/make_dist.py dist "$detect" "${programs[@]}"
+if [ -n "${NETSETUP_SIGN_PKCS12:-}" ]; then
+  for package in dist/*.msi; do
+    sign "$package" "$package.signed"
+    mv "$package.signed" "$package"
+    echo "signed: $package"
+  done
+fi
+(cd dist && sha256sum -- *.zip *.msi >SHA256SUMS && sha256sum -c SHA256SUMS)

@@ -7,7 +7,7 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14
   g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64
   wine wine64 fonts-wine xvfb xdotool imagemagick locales-all fonts-ipafont-gothic
-  osslsigncode openssl
+  osslsigncode openssl wixl msitools
 )
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
   export DEBIAN_FRONTEND=noninteractive

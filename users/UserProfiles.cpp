@@ -9,6 +9,7 @@
 
 #include "DesktopUser.h"
 #include "Handle.h"
+#include "ProfileHive.h"
 #include "RegistryException.h"
 
 namespace {
@@ -99,7 +100,8 @@ UserProfile Profile(const CString& name) {
   const UniqueKey key = OpenForReading(HKEY_LOCAL_MACHINE, path);
   const auto folder = Folder(key.get(), path, "ProfileImagePath");
   if (!folder || (State(key.get()) & kTemporaryState)) return none;
-  if (Exists(*folder + kHiveFile)) return {name, *folder + kHiveFile};
+  // A user signed in has their hive loaded, whatever is on disk.
+  if (Exists(*folder + kHiveFile) || IsHiveLoaded(name)) return {name, *folder + kHiveFile};
   if (Exists(*folder + kMandatoryHiveFile)) return {name, *folder + kMandatoryHiveFile, UserProfile::Kind::mandatory};
   return none;
 }

@@ -43,7 +43,10 @@
 //   machineproxy=TEXT  set it; "machineproxy-" deletes it
 //   policy=N        the per-machine proxy policy's ProxySettingsPerUser as the DWORD N; "policy-" deletes it
 //   defaultprofile=FOLDER  a Default profile in FOLDER: its NTUSER.DAT saved anew (a list of
-//                   "<local>"), the profile list naming the folder; "defaultprofile-" names none
+//                   "<local>"; with "defaultprofile#=", the number 1), the profile list naming the
+//                   folder; "defaultprofile-" names none
+//   staleprofile+   a profile list entry whose folder is gone; "staleprofile-" removes it
+//   machineproxy32? ... the same for the list 32-bit programs read
 //   hives?          "hives NAME..." the keys under HKEY_USERS
 //   source?         "source FILE": the message file the tool's event source names, or "source <missing>";
 //                   "source-" removes the source
@@ -448,16 +451,21 @@ void Load(const std::string& name) {
   std::printf("load %s %s\n", name.c_str(), path);
 }
 
+// "machineproxy" or, for 32-bit programs' view, "machineproxy32".
 void MachineProxy(const std::string& command) {
-  const std::string& key = RegistryValues::kProxyKey;
+  const bool view32 = command.rfind("machineproxy32", 0) == 0;
+  const std::string& path = RegistryValues::kProxyKey;
+  const std::string key = view32 ? "Software\\WOW6432Node" + path.substr(path.find('\\')) : path;
   const std::string& name = RegistryValues::kProxyName;
-  if (command == "machineproxy?") {
+  const std::string verb = command.substr(view32 ? 14 : 12);
+  if (verb == "?") {
     const auto value = RegistryValues::Value(HKEY_LOCAL_MACHINE, key, name);
-    std::printf("machineproxy %s\n", value ? value->bytes.substr(0, value->bytes.find('\0')).c_str() : "<missing>");
-  } else if (command == "machineproxy-") {
+    std::printf("%s %s\n", command.substr(0, command.size() - 1).c_str(),
+                value ? value->bytes.substr(0, value->bytes.find('\0')).c_str() : "<missing>");
+  } else if (verb == "-") {
     RegistryValues::SetValue(HKEY_LOCAL_MACHINE, key, name, std::nullopt);
   } else {
-    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, key, name, RegistryValues::Sz(command.substr(13)));
+    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, key, name, RegistryValues::Sz(verb.substr(1)));
   }
 }
 
@@ -472,9 +480,21 @@ void Policy(const std::string& command) {
 
 // A hive of its own, as a new account's Default profile would have: saved
 // from a scratch key of the user's, with nothing but a proxy list.
+// A profile the list names, whose folder is gone.
+constexpr char kStaleSid[] = "S-1-5-21-0-0-0-4242";
+
 void DefaultProfile(const std::string& command) {
   if (command == "defaultprofile-") {
     RegistryValues::SetValue(HKEY_LOCAL_MACHINE, PROFILE_LIST_PATH, "Default", std::nullopt);
+    return;
+  }
+  if (command == "staleprofile+" || command == "staleprofile-") {
+    const std::string entry = std::string(PROFILE_LIST_PATH) + "\\" + kStaleSid;
+    RegistryValues::SetValue(HKEY_LOCAL_MACHINE, entry, "ProfileImagePath",
+                             command == "staleprofile+" ? std::optional(RegistryValues::Stored{
+                                                              REG_EXPAND_SZ, std::string("C:\\users\\gone") + '\0'})
+                                                        : std::nullopt);
+    if (command == "staleprofile-") RegDeleteKeyA(HKEY_LOCAL_MACHINE, entry.c_str());
     return;
   }
   const std::string folder = command.substr(command.find('=') + 1);
@@ -482,8 +502,12 @@ void DefaultProfile(const std::string& command) {
   const std::string scratch = "Software\\NetSetupTest";
   CreateDirectoryA(folder.c_str(), nullptr);
   DeleteFileA(hive.c_str());
-  RegistryValues::SetValue(scratch + "\\" + RegistryValues::kProxyKey, RegistryValues::kProxyName,
-                           RegistryValues::Sz("<local>"));
+  const DWORD number = 1;
+  RegistryValues::SetValue(
+      scratch + "\\" + RegistryValues::kProxyKey, RegistryValues::kProxyName,
+      command[14] == '#'
+          ? RegistryValues::Stored{REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)}
+          : RegistryValues::Sz("<local>"));
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("scratch key");
   const HivePrivileges privileges;
@@ -603,7 +627,7 @@ void Run(const std::string& command) {
     MachineProxy(command);
   } else if (command.rfind("policy", 0) == 0) {
     Policy(command);
-  } else if (command.rfind("defaultprofile", 0) == 0) {
+  } else if (command.rfind("defaultprofile", 0) == 0 || command.rfind("staleprofile", 0) == 0) {
     DefaultProfile(command);
   } else if (command == "hives?") {
     Hives();

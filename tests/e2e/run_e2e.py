@@ -22,7 +22,7 @@ SCREEN = "1024x768"
 EXIT_COMPLETED, EXIT_NOTHING_CHANGED, EXIT_FAILED = 0, 1, 2
 HELP_CONTEXT = 1  # the help viewer's command for a topic by number
 # The command line's own conditions.
-EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_BUSY = 3, 4, 5, 6, 1618
+EXIT_USAGE, EXIT_SERVICE_ACCOUNT, EXIT_NO_DESKTOP, EXIT_CANNOT_TELL, EXIT_PARTLY, EXIT_BUSY = 3, 4, 5, 6, 7, 1618
 CHECK_IN_PLACE = "設定済みです。"
 # What a read-only hosts file is told as, after its path.
 READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
@@ -122,6 +122,16 @@ class Session:
         self.event = re.sub(r"\\(.)", lambda m: unescape.get(m.group(1), m.group(1)), event.group(1)) if event else None
         read = lambda name: open(os.path.join(drive_c, name), "rb").read().decode("cp932")
         return int(found.group(1)), read("e2e-out.txt"), read("e2e-err.txt"), shown, DIALOG_TRACE in trace
+
+    def batch(self, line):
+        """The status of `line` run by a batch file, whole, as cmd reads it."""
+        drive_c = os.path.join(self.prefix, "drive_c")
+        with open(os.path.join(drive_c, "e2e-line.bat"), "wb") as f:
+            f.write(f'@echo off\r\n{line}\r\necho status=%ERRORLEVEL%\r\n'.encode("cp932"))
+        trace = self.wine("cmd", "/c", "C:\\e2e-line.bat", timeout=300).stdout
+        found = re.search(r"status=(\d+)", trace)
+        expect(found is not None, f"{line}: no status: {trace[-300:]}")
+        return int(found.group(1))
 
     def log_lines(self):
         path = os.path.join(self.prefix, LOG)
@@ -317,7 +327,7 @@ def test_command_line(s):
         (["-SET", "-User", "-Quiet"], ordinary, (ORIGINAL_HOSTS, joined), EXIT_COMPLETED, SET_DONE, 0, None),
         (["/check", "/quiet", "/user"], ordinary, None, EXIT_NOTHING_CHANGED, "", 7, None),
         (["/remove", "/quiet"], full, ordinary, EXIT_COMPLETED, REMOVE_DONE, 0, None),
-        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 16, None),
+        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 17, None),
         (["/?"], ordinary, None, EXIT_COMPLETED, "使い方: ", 0, None),
         (["/set"], ordinary, full, EXIT_COMPLETED, SET_DONE, 0, SET_DONE),
         (["/check"], full, None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, CHECK_IN_PLACE),
@@ -472,25 +482,40 @@ def test_every_user_on_the_command_line(s):
         status, stdout, _, _, _ = s.command("/remove", "/allusers", "/quiet")
         expect(status == EXIT_COMPLETED and stdout.startswith(REMOVE_DONE), f"status {status}: {stdout!r}")
         expect(s.hosts() == ORIGINAL_HOSTS and s.proxy() == users, "removed")
-    finally:
+        # A profile listed whose folder is gone is skipped; one whose list is
+        # a number is left as it is and named, and stops nobody else.
+        s.drive("staleprofile+", f"defaultprofile#={default_folder}")
+        status, stdout, stderr, _, _ = s.command("/set", "/allusers", "/quiet")
+        expect(status == EXIT_PARTLY, f"status {status}: {stderr!r}")
+        expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s) and s.proxy() == s.joined + ";" + users, "the others set")
+        expect(stderr.strip().lower() == (default_list + " は文字列値ではないため、読み取れません。").lower(), stderr)
+        line = s.log_lines()[-1]
+        expect(f"\ttarget={default_list}: left as it was: not text, error 13\t".lower() in line.lower(), line)
+        expect("\\S-1-5-21-0-0-0-4242: no profile on disk\t" in line, line)
         s.drive("defaultprofile-")
+        status = s.command("/remove", "/allusers", "/quiet")[0]
+        expect(status == EXIT_COMPLETED and s.hosts() == ORIGINAL_HOSTS, f"a stale profile alone: status {status}")
+    finally:
+        s.drive("defaultprofile-", "staleprofile-")
 
 
 def test_per_machine_policy(s):
-    """Where the policy makes proxy settings per machine, the machine's list
-    is the one the command line (with or without /allusers) and the dialog
-    read and write, and the one named; the user's stays as it is."""
+    """Where the policy makes proxy settings per machine, the machine's lists
+    (the one 64-bit programs read and the one 32-bit programs read) are the
+    ones the command line (with or without /allusers) and the dialog read and
+    write, and the ones named; the user's stays as it is."""
     machine_list = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
     told = [(machine_list + t).lower() for t in (" を変更しました。", " は変更の必要がありませんでした。")]
     s.set_hosts(ORIGINAL_HOSTS)
-    s.drive("policy=0", "machineproxy=machine.test", "proxy=user.test")
+    s.drive("policy=0", "machineproxy=machine.test", "machineproxy32=machine32.test", "proxy=user.test")
     try:
         for arguments in (["/set", "/quiet"], ["/set", "/allusers", "/quiet", "/user"]):
             status, stdout, _, _, _ = s.command(*arguments)
             expect(status == EXIT_COMPLETED, f"{arguments}: status {status}")
             expect(s.drive("machineproxy?")[0] == f"machineproxy {s.joined};machine.test", arguments)
+            expect(s.drive("machineproxy32?")[0] == f"machineproxy32 {s.joined};machine32.test", arguments)
             expect(s.proxy() == "user.test", f"{arguments}: the user's list {s.proxy()!r}")
-            expect(stdout.splitlines()[-1].lower() in told, f"{arguments}: {stdout!r}")
+            expect(any(line.lower() in told for line in stdout.splitlines()), f"{arguments}: {stdout!r}")
             expect(f"\ttarget={machine_list}: ".lower() in s.log_lines()[-1].lower(), s.log_lines()[-1])
         expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s), "hosts set")
         # The dialog offers what the machine's list calls for.
@@ -498,14 +523,15 @@ def test_per_machine_policy(s):
             lines = s.drive("wait", "state", "click:1001", "box", "ok", "gone")
             expect(lines[0] == "state set=0 remove=1 focus=2", lines[0])
             expect(lines[1].split("|")[1] == REMOVE_DONE, lines[1])
-        expect(s.drive("machineproxy?")[0] == "machineproxy machine.test", "machine's list put back")
+        expect(s.drive("machineproxy?", "machineproxy32?") == ["machineproxy machine.test", "machineproxy32 machine32.test"],
+               "the machine's lists put back")
         expect(s.proxy() == "user.test" and s.hosts() == ORIGINAL_HOSTS, "user's list and hosts")
         s.drive("policy-", f"machineproxy={s.joined};machine.test")
         with s.running(EXIT_NOTHING_CHANGED):
             state = s.drive("wait", "state", "click:2", "gone")[0]
             expect(state == "state set=1 remove=0 focus=2", f"policy off: {state}")
     finally:
-        s.drive("policy-", "machineproxy-")
+        s.drive("policy-", "machineproxy-", "machineproxy32-")
 
 
 def test_every_refusal_says_why(s):
@@ -634,6 +660,48 @@ def test_nothing_a_pupil_made_is_followed_renamed_or_written(s):
         s.command("/remove", "/quiet")
 
 
+def test_windows_installer_package(s):
+    """The package as Group Policy, Intune or Configuration Manager install
+    it (msiexec /qn, deferred actions as the system): the install sets both
+    settings, the executable in Program Files; the same package again changes
+    nothing; the uninstall takes the settings and the files away; a
+    read-only hosts file fails the install, and nothing is left."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+    import make_dist  # noqa: E402  the version and publisher as a release names them
+    from make_msi import code  # noqa: E402
+    built = os.path.dirname(os.path.abspath(s.args.driver))
+    package, readme = os.path.join(built, "e2e-package.msi"), os.path.join(built, "e2e-readme.txt")
+    with open(readme, "wb") as f:
+        f.write(b"readme\r\n")
+    subprocess.run([sys.executable, os.path.join(os.path.dirname(make_dist.__file__), "make_msi.py"), package, "x64",
+                    s.args.exe, readme, make_dist.version(), make_dist.publisher()], check=True, capture_output=True)
+    windows_package = '"Z:' + package.replace("/", "\\") + '"'
+    msiexec = lambda verb: s.batch(f"msiexec {verb} {windows_package} /qn")
+    # Programs and Features' entry of the product (wine's msiexec /x of a
+    # product not installed ends with 0, not 1605).
+    entry = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code("product", make_dist.version(), "x64")
+    registered = lambda: s.batch(f'reg query "{entry}" >nul 2>nul') == 0
+    installed = os.path.join(s.prefix, "drive_c", "Program Files", "Orvane", os.path.basename(s.args.exe))
+    users = "intranet.test;<local>"
+    unset, full = (ORIGINAL_HOSTS, users), (ORIGINAL_HOSTS + managed_lines(s), s.joined + ";" + users)
+    s.set_hosts(unset[0])
+    s.drive("proxy=" + unset[1])
+    try:
+        for what in ("install", "the same again"):
+            expect(msiexec("/i") == 0, f"{what}: status")
+            expect((s.hosts(), s.proxy()) == full and os.path.isfile(installed) and registered(), f"{what}: {s.proxy()!r}")
+        expect(msiexec("/x") == 0, "uninstall: status")
+        expect((s.hosts(), s.proxy()) == unset and not os.path.exists(installed) and not registered(), "uninstall")
+        s.drive("attrs=1")
+        # Windows ends a failed custom action's install with 1603, wine with 1627.
+        expect(msiexec("/i") in (1603, 1627), "a read-only hosts file: the install fails")
+        expect(not os.path.exists(installed) and not registered() and (s.hosts(), s.proxy()) == unset,
+               "a failed install left something")
+    finally:
+        s.drive("attrs=80")
+        msiexec("/x")
+
+
 def explained_by_some_order(start_set, runs, final_set):
     """Whether the runs that reported done, each (action, what its log says
     became of the hosts file), can have run one after the other in some
@@ -737,7 +805,8 @@ def main():
              test_linked_hosts_is_updated_where_it_leads, test_command_line,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
              test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
-             test_nothing_a_pupil_made_is_followed_renamed_or_written, test_two_runs_at_once_never_split_the_settings]
+             test_nothing_a_pupil_made_is_followed_renamed_or_written, test_windows_installer_package,
+             test_two_runs_at_once_never_split_the_settings]
     passed = failed = 0
     try:
         session.joined = session.drive("joined")[0][len("joined "):]

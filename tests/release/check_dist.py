@@ -5,10 +5,15 @@ Usage: check_dist.py DIST BUILD [CA]   (BUILD holds windows-x64/ and windows-x86
 
 Each zip holds exactly the executable, named in code page 932, byte for byte
 the one built, for the machine its name says, with the version record that
-its name says; and the readme, in both languages with that version. SHA256SUMS
-lists exactly the zips. With CA, the certificate of the root that signed the
-release: each executable carries an Authenticode signature that verifies up
-to that root, and is the one built with nothing but the signature added.
+its name says; the readme, in both languages with that version; the install
+and uninstall scripts in code page 932 naming the executable; and the
+detection script. Each Windows Installer package carries that version, the
+product code of that version and the upgrade code of its machine.
+SHA256SUMS lists exactly the zips and the packages. With CA, the
+certificate of the root that signed the release: each executable, detection
+script and package carries an Authenticode signature that verifies up to
+that root, and the executable is the one built with nothing but the
+signature added.
 Prints "N passed, M failed"; exits 1 on any failure.
 """
 import hashlib
@@ -19,6 +24,9 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from make_msi import code  # noqa: E402  the codes as the packages are made with them
 
 EXE = "Orvane設定ﾂｰﾙ.exe"
 MACHINES = {"x64": 0x8664, "x86": 0x014C}
@@ -70,9 +78,16 @@ def only_signature_added(signed, built):
             and not signed[len(built):at].strip(b"\0") and without_fields(signed[:len(built)]) == without_fields(built))
 
 
-def verified(exe, ca):
+def package_properties(path):
+    """The Property table of a Windows Installer package: {name: value}."""
+    exported = subprocess.run(["msiinfo", "export", path, "Property"], capture_output=True).stdout
+    rows = [line.split(b"\t", 1) for line in exported.split(b"\r\n")[3:] if b"\t" in line]
+    return {name.decode("ascii"): value for name, value in rows}
+
+
+def verified(exe, ca, suffix=".exe"):
     """Whether osslsigncode finds the signature sound and leading up to the root `ca`."""
-    with tempfile.NamedTemporaryFile(suffix=".exe") as f:
+    with tempfile.NamedTemporaryFile(suffix=suffix) as f:
         f.write(exe)
         f.flush()
         result = subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-TSA-CAfile", ca, "-in", f.name],
@@ -84,7 +99,10 @@ def main():
     dist, build = sys.argv[1], sys.argv[2]
     ca = sys.argv[3] if len(sys.argv) > 3 else None
     zips = sorted(name for name in os.listdir(dist) if name.endswith(".zip"))
-    check(sorted(os.listdir(dist)) == sorted(zips + ["SHA256SUMS"]), f"dist holds the zips and SHA256SUMS: {os.listdir(dist)}")
+    packages = sorted(name for name in os.listdir(dist) if name.endswith(".msi"))
+    check(sorted(os.listdir(dist)) == sorted(zips + packages + ["SHA256SUMS"]),
+          f"dist holds the zips, the packages and SHA256SUMS: {os.listdir(dist)}")
+    check([name[:-4] for name in packages] == [name[:-4] for name in zips], f"a package per zip: {packages}")
     check([re.sub(r"-[\d.]+-", "-V-", name) for name in zips] == ["Orvane設定ﾂｰﾙ-V-x64.zip", "Orvane設定ﾂｰﾙ-V-x86.zip"],
           f"one zip per architecture: {zips}")
     sums = {}
@@ -98,15 +116,29 @@ def main():
             check(sums.get(name) == hashlib.sha256(f.read()).hexdigest(), f"{name}: SHA256SUMS")
         with zipfile.ZipFile(os.path.join(dist, name), metadata_encoding="cp932") as archive:
             entries = archive.infolist()
-            check(sorted(e.filename for e in entries) == sorted([EXE, "readme.txt"]), f"{name}: entries")
+            check(sorted(e.filename for e in entries) ==
+                  sorted([EXE, "readme.txt", "install.cmd", "uninstall.cmd", "detect.ps1"]), f"{name}: entries")
             check(all(not e.flag_bits & 0x800 for e in entries), f"{name}: no UTF-8 flag")
             exe = archive.read(EXE)
             readme = archive.read("readme.txt")
+            scripts = [archive.read(script) for script in ("install.cmd", "uninstall.cmd")]
+            detect = archive.read("detect.ps1")
+        check(all(EXE.encode("cp932") in script and b"\n" not in script.replace(b"\r\n", b"") for script in scripts),
+              f"{name}: install and uninstall in code page 932 with CR LF")
+        check(detect.isascii() and b"/check /allusers /quiet 2>&1 | Out-Null" in detect, f"{name}: the detection script")
         with open(os.path.join(build, f"windows-{arch}", "app", EXE), "rb") as f:
             built = f.read()
+        package = os.path.join(dist, name[:-4] + ".msi")
+        properties = package_properties(package)
+        check(properties.get("ProductVersion") == version.encode(), f"{name}: the package's version")
+        check(properties.get("ProductCode") == code("product", version, arch).encode(), f"{name}: the product code")
+        check(properties.get("UpgradeCode") == code("upgrade", arch).encode(), f"{name}: the upgrade code")
         if ca:
             check(verified(exe, ca), f"{name}: the signature verifies up to {ca}")
             check(only_signature_added(exe, built), f"{name}: the executable as built, signed")
+            check(verified(detect, ca, ".ps1"), f"{name}: the detection script's signature")
+            with open(package, "rb") as f:
+                check(verified(f.read(), ca, ".msi"), f"{name}: the package's signature")
         else:
             check(exe == built, f"{name}: the executable as built")
         check(pe_machine(exe) == MACHINES[arch], f"{name}: machine {pe_machine(exe)!r} for {arch}")
@@ -115,7 +147,10 @@ def main():
         check(readme.startswith(b"\xef\xbb\xbf") and "\n" not in text.replace("\r\n", ""), f"{name}: readme BOM and CR LF")
         check(f"{version} ({arch})" in text and "【日本語】" in text and "[English]" in text and "{" not in text,
               f"{name}: readme in both languages, for {version} ({arch})")
-    check(sorted(sums) == zips, f"SHA256SUMS lists the zips: {sorted(sums)}")
+    for name in packages:
+        with open(os.path.join(dist, name), "rb") as f:
+            check(sums.get(name) == hashlib.sha256(f.read()).hexdigest(), f"{name}: SHA256SUMS")
+    check(sorted(sums) == sorted(zips + packages), f"SHA256SUMS lists the zips and the packages: {sorted(sums)}")
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
