@@ -2,8 +2,8 @@
 # Sets up, builds every preset and runs every test: natively, natively under
 # ASan/UBSan, and on Windows under wine (unit and end-to-end tests); then the
 # fuzz targets with a fixed seed, lint, memcheck, the executables' imports and
-# reproducibility, the release folder (signed and unsigned), and the set-up
-# list.
+# reproducibility, the release folder (signed and unsigned, its zips and
+# packages made twice alike), and the set-up list.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -32,5 +32,10 @@ env -u DISPLAY scripts/run.sh "build/signed/x64/Orvane設定ﾂｰﾙ.exe"
 echo "== release without a certificate: dist/ as an administrator gets it"
 scripts/release.sh
 python3 tests/release/check_dist.py dist build
+echo "== reproducible: the zips and the packages made again are byte for byte the same"
+exe="app/Orvane設定ﾂｰﾙ.exe"
+rm -rf build/dist-again
+python3 scripts/make_dist.py build/dist-again packaging/detect.ps1 "x64=build/windows-x64/$exe" "x86=build/windows-x86/$exe" >/dev/null
+for made in dist/*.zip dist/*.msi; do cmp "$made" "build/dist-again/$(basename "$made")"; done
 echo "== set-up: every command called comes with scripts/setup.sh"
 scripts/check-setup.sh
