@@ -31,7 +31,7 @@ struct Outcome {
 
   CString target;  // the hosts file's path or the value's full name
   State state = untouched;
-  std::exception_ptr why;  // leftAsItWas, and a hive that stayed loaded: the failure
+  std::exception_ptr why = nullptr;  // leftAsItWas, and a hive that stayed loaded: the failure
   int linesAdded = 0;
   int linesRemoved = 0;
 };
@@ -71,7 +71,7 @@ bool DonePartly(const Outcomes& outcomes);
 struct Shortfall {
   CString target;
   std::vector<CString> missing;
-  std::exception_ptr unjudged;  // for every user: why a list could not be told
+  std::exception_ptr unjudged = nullptr;  // for every user: why a list could not be told
 };
 
 // Each setting of `scope`, the proxy part on the lists of `users`; nothing

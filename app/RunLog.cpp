@@ -24,7 +24,6 @@ CString Why(const std::exception_ptr& error) {
   static const char* const kCauses[] = {"cannot be read",      "cannot be written", "not put back",
                                         "a service account's", "not text",          "not in the code page",
                                         "may not be changed",  "changed by another"};
-  const LONG osError = OsErrorOf(error);
   CString why = "failed";
   try {
     std::rethrow_exception(error);
@@ -34,6 +33,7 @@ CString Why(const std::exception_ptr& error) {
     why = "hive not loaded";
   } catch (...) {
   }
+  const LONG osError = OsErrorOf(error);
   return osError ? why + ", error " + std::to_string(osError).c_str() : why;
 }
 

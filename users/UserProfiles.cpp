@@ -95,7 +95,7 @@ DWORD State(HKEY key) {
 // none, and is told as such.
 UserProfile Profile(const CString& name) {
   const CString path = CString(PROFILE_LIST_PATH) + "\\" + name;
-  const UserProfile none{name, {}, UserProfile::Kind::notOnDisk, "HKEY_LOCAL_MACHINE\\" + path};
+  UserProfile none{name, {}, UserProfile::Kind::notOnDisk, "HKEY_LOCAL_MACHINE\\" + path};
   if (!IsSid(name.View())) return none;
   const UniqueKey key = OpenForReading(HKEY_LOCAL_MACHINE, path);
   const auto folder = Folder(key.get(), path, "ProfileImagePath");

@@ -19,7 +19,7 @@ struct UserProfile {
   CString sid;       // empty: the Default profile, which accounts made later start from
   CString hivePath;  // the profile's NTUSER.DAT, or NTUSER.MAN
   Kind kind = Kind::ordinary;
-  CString entry;  // notOnDisk: the profile list's key, as the log names it
+  CString entry = CString();  // notOnDisk: the profile list's key, as the log names it
 };
 
 // Each user's profile in the list's order, the service accounts' left out,

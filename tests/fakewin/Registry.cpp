@@ -119,7 +119,7 @@ HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
 // 64-bit Windows shows 32-bit programs HKEY_LOCAL_MACHINE\Software from a
 // key of its own, which is always there.
 std::string Viewed(HKEY parent, LPCSTR subKey, REGSAM access, const OpenKey& from) {
-  const std::string path = subKey ? subKey : "";
+  std::string path = subKey ? subKey : "";
   constexpr size_t kSoftware = 8;
   const bool software =
       Folded(path.substr(0, kSoftware)) == "software" && (path.size() == kSoftware || path[kSoftware] == '\\');
