@@ -18,6 +18,7 @@
 
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
+#include "ProxyLists.h"
 #include "RegistryValues.h"
 
 // Heap in use and its peak, counted in every global operator new and delete.
@@ -94,8 +95,8 @@ std::string ProxyList(int count) {
   return text;
 }
 
-void ProxySet() { ProxyOverrideChange::AddProxyExceptionSet().Write(); }
-void ProxyRemove() { ProxyOverrideChange::RemoveProxyExceptionSet().Write(); }
+void ProxySet() { ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write(); }
+void ProxyRemove() { ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write(); }
 
 void ProxyBenchmark(benchmark::State& state, const char* what, const std::string& value, void (*work)()) {
   const auto prepare = [&] { StoreProxyOverride(value); };

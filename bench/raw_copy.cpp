@@ -1,6 +1,7 @@
 // The raw limit of an update of the hosts file: read it whole, write it to a
 // new file beside it, flush that to disk and rename it over the original.
-// Plain system calls, nothing of ours: what no update can beat.
+// Plain system calls, nothing of ours: what no update that holds the file
+// whole can beat.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -105,13 +105,15 @@ std::string_view AppendedLine(int row) {
 }
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+// The bytes at the text's start that tell UTF-16 text.
+constexpr size_t kUtf16Window = 512;
 
 // UTF-16 text, with its byte-order mark or without: ASCII in it has a NUL
 // in every second byte, which text of the ANSI code page never has. Lines
-// of single bytes appended to it would garble it.
+// of single bytes appended to it would garble it. `text`: its start.
 bool LooksLikeUtf16(std::string_view text) {
   if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
-  const size_t window = std::min<size_t>(text.size(), 512) & ~size_t{1};
+  const size_t window = std::min(text.size(), kUtf16Window) & ~size_t{1};
   if (window < 4) return false;
   size_t evenNuls = 0;
   size_t oddNuls = 0;
@@ -141,38 +143,33 @@ CString CHostsFile::HostsPath() {
 }
 
 CHostsFile::Result CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
-  Result result;
   try {
     Open();
-    ReadAll();
-    rule == addMissing ? AddMissing() : MarkManaged();
-    result.linesAdded = static_cast<int>(m_lines.size() - m_linesRead);
-    result.linesRemoved = rule == markManaged ? static_cast<int>(m_linesRead) : 0;
-    if (WouldWriteItsOwnBytes()) {
+    ReadThrough(rule);
+    if (WouldWriteItsOwnBytes(rule)) {
       if (beforeReplace) beforeReplace();
       Discard();
-      return result;
+      return {0, 0, false};
     }
     Recreate();
-    WriteAll();
+    WriteAll(rule);
     if (beforeReplace) beforeReplace();
     Commit();
   } catch (...) {
     Discard();
     throw;
   }
-  result.replaced = true;
-  return result;
+  // As the second reading found the file: what the new file holds.
+  return {rule == addMissing ? RowsMissing() : 0, rule == markManaged ? m_managedLines : 0, true};
 }
 
 std::vector<int> CHostsFile::MissingRows() {
   const bool exists = OpenToRead();
-  if (exists) ReadAll();
+  if (exists) ReadThrough(addMissing);
   Close();
   std::vector<int> missing;
-  const auto present = exists ? PresentRows() : std::array<bool, kManagedHostCount>{};
   for (int row = 0; row < kManagedHostCount; ++row)
-    if (!present[row]) missing.push_back(row);
+    if (!exists || !m_present[row]) missing.push_back(row);
   return missing;
 }
 
@@ -203,64 +200,57 @@ bool CHostsFile::OpenToRead() {
 
 void CHostsFile::Close() { m_file.Close(); }
 
-int CHostsFile::ReadAll() {
-  m_lines.clear();
-  m_file.ReadText(m_text);
+void CHostsFile::ReadThrough(Rule rule, CStdioFile* kept) {
+  m_present = {};
+  m_managedLines = 0;
+  m_allEndInCrLf = true;
+  const ManagedNameEndings& endings = ManagedNameEndings::Get();
+  std::string start;  // of the text, to tell UTF-16 by
+  for (std::string_view run; m_file.ReadLines(run);) {
+    const bool first = start.empty();  // no run is empty
+    start += run.substr(0, kUtf16Window - start.size());
+    // Notepad's UTF-8 mark stays where it is, and the first line is read
+    // after it; it goes back on its own, before the first line.
+    if (first && run.starts_with(kUtf8Mark)) {
+      if (kept) kept->Write(kUtf8Mark);
+      run.remove_prefix(kUtf8Mark.size());
+    }
+    CTextLines lines(run);
+    size_t unwritten = 0;  // of the run: the lines up to here that the rule keeps are written
+    for (std::string_view line; lines.Next(line);) {
+      if (!endings.MayCarryManagedName(line)) continue;
+      HostsLine parsed;
+      parsed.rawLine = line;
+      ParseLine(parsed);
+      const int row = ManagedRow(parsed.hostName);
+      if (row < 0) continue;
+      m_present[row] = true;
+      ++m_managedLines;
+      if (kept && rule == markManaged) {
+        const auto lineStart = static_cast<size_t>(line.data() - run.data());
+        kept->WriteLines(run.substr(unwritten, lineStart - unwritten), lines.AllEndInCrLf());
+        unwritten = run.size() - lines.Rest().size();
+      }
+    }
+    if (kept) kept->WriteLines(run.substr(unwritten), lines.AllEndInCrLf());
+    // A run ends with its last line's end, and the text with its last run.
+    m_allEndInCrLf = m_allEndInCrLf && lines.AllEndInCrLf() && run.ends_with("\r\n");
+  }
+  m_wholeFile = m_file.IsWholeFile();
   // Refused, as no update could keep them whole: UTF-16 text, and lines
   // after a Ctrl-Z, which text-mode readers never see (a Ctrl-Z followed
   // only by line ends is the old end-of-file mark, and is dropped).
-  if (LooksLikeUtf16(m_text.View())) throw CFileException(CFileException::utf16Text, 0, m_path);
-  if (m_text.HasTextAfterEnd()) throw CFileException(CFileException::textAfterEnd, 0, m_path);
-  const ManagedNameEndings& endings = ManagedNameEndings::Get();
-  // Notepad's UTF-8 mark stays where it is, and the first line is read
-  // after it; it goes back with the text before the first line.
-  std::string_view text = m_text.View();
-  if (text.starts_with(kUtf8Mark)) text.remove_prefix(kUtf8Mark.size());
-  CTextLines lines(text);
-  int count = 0;
-  for (std::string_view rawLine; lines.Next(rawLine); ++count) {
-    if (!endings.MayCarryManagedName(rawLine)) continue;
-    HostsLine line;
-    line.rawLine = rawLine;
-    ParseLine(line);
-    if (ManagedRow(line.hostName) >= 0) m_lines.push_back(line);
-  }
-  m_allEndInCrLf = lines.AllEndInCrLf();
-  m_linesRead = m_lines.size();
-  return count;
+  if (LooksLikeUtf16(start)) throw CFileException(CFileException::utf16Text, 0, m_path);
+  if (m_file.HasTextAfterEnd()) throw CFileException(CFileException::textAfterEnd, 0, m_path);
 }
 
-std::array<bool, kManagedHostCount> CHostsFile::PresentRows() const {
-  std::array<bool, kManagedHostCount> present{};
-  for (size_t i = 0; i < m_linesRead; ++i)
-    if (const int row = ManagedRow(m_lines[i].hostName); row >= 0) present[row] = true;
-  return present;
-}
-
-void CHostsFile::AddMissing() {
-  const auto present = PresentRows();
-  for (int r = 0; r < kManagedHostCount; ++r) {
-    if (present[r]) continue;
-    HostsLine& line = m_lines.emplace_back();
-    line.rawLine = AppendedLine(r);
-    ParseLine(line);
-    line.activeFlag = 0;
-  }
-}
-
-// Every line held carries a managed host name.
-void CHostsFile::MarkManaged() {
-  for (HostsLine& line : m_lines) line.removeFlag = 1;
-}
+int CHostsFile::RowsMissing() const { return static_cast<int>(std::count(m_present.begin(), m_present.end(), false)); }
 
 // Only a file that was there: one the open created goes again, as it was
 // not there before.
-bool CHostsFile::WouldWriteItsOwnBytes() const {
-  const bool linesKept = m_lines.size() == m_linesRead &&
-                         std::none_of(m_lines.begin(), m_lines.end(), [](const HostsLine& l) { return l.removeFlag; });
-  const std::string_view text = m_text.View();
-  const bool endsAsWritten = text.empty() || text.ends_with("\r\n");
-  return !m_created && linesKept && m_allEndInCrLf && endsAsWritten && m_text.IsWholeFile();
+bool CHostsFile::WouldWriteItsOwnBytes(Rule rule) const {
+  const bool linesKept = rule == addMissing ? RowsMissing() == 0 : m_managedLines == 0;
+  return !m_created && linesKept && m_allEndInCrLf && m_wholeFile;
 }
 
 void CHostsFile::Recreate() {
@@ -270,32 +260,19 @@ void CHostsFile::Recreate() {
   if (GetTempFileNameA(folder, "hst", 0, newPath) == 0) RaiseOsError(GetLastError());
   m_newPath = newPath;
   CFileException error;
-  if (!m_file.Open(m_newPath, CStdioFile::modeCreateExclusive, &error))
+  if (!m_newFile.Open(m_newPath, CStdioFile::modeCreateExclusive, &error))
     RaiseOsError(static_cast<DWORD>(error.m_lOsError));
 }
 
-void CHostsFile::WriteAll() {
+void CHostsFile::WriteAll(Rule rule) {
+  if (!m_file.Open(m_path, CStdioFile::modeReadShared, &m_fileError)) throw m_fileError;
   try {
-    // The text between the lines that go is written as it was read, in
-    // large blocks; then the appended lines.
-    std::string_view rest = m_text.View();
-    // A mark before the first line goes back as it was, and on its own.
-    const size_t mark = rest.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
-    m_file.Write(rest.substr(0, mark));
-    rest.remove_prefix(mark);
-    for (size_t i = 0; i < m_linesRead; ++i) {
-      if (!m_lines[i].removeFlag) continue;
-      const auto lineStart = static_cast<size_t>(m_lines[i].rawLine.data() - rest.data());
-      m_file.WriteLines(rest.substr(0, lineStart), m_allEndInCrLf);
-      CTextLines after(rest.substr(lineStart));
-      std::string_view removed;
-      after.Next(removed);
-      rest = after.Rest();
-    }
-    m_file.WriteLines(rest, m_allEndInCrLf);
-    for (size_t i = m_linesRead; i < m_lines.size(); ++i) m_file.WriteLines(m_lines[i].rawLine);
-    m_file.FlushToDisk();
-    m_file.Close();
+    ReadThrough(rule, &m_newFile);
+    Close();
+    for (int row = 0; rule == addMissing && row < kManagedHostCount; ++row)
+      if (!m_present[row]) m_newFile.WriteLines(AppendedLine(row));
+    m_newFile.FlushToDisk();
+    m_newFile.Close();
   } catch (CFileException& error) {
     error.m_strFileName = m_path;  // the user knows the hosts file, not the new one
     throw;
@@ -317,6 +294,7 @@ void CHostsFile::Commit() {
 
 void CHostsFile::Discard() noexcept {
   m_file.Abort();
+  m_newFile.Abort();
   if (!m_newPath.IsEmpty()) DeleteFileA(m_newPath);
   m_newPath = CString();
   if (m_created) DeleteFileA(m_path);

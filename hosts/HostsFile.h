@@ -3,7 +3,11 @@
 // replaces the file in one step with the kept lines: the hosts file is
 // either left byte for byte as it was or holds the whole new content, and
 // keeps its attributes and security. A read-only hosts file is refused, and
-// one that is a symbolic link is updated where it leads.
+// one that is a symbolic link is updated where it leads. The file is read
+// through a block at a time, never held whole: once to tell what the rule
+// changes, and, when it changes anything, once more to write the new file.
+// Reading it again from the system's cache costs less than the fresh
+// memory that holding a large file would take.
 #pragma once
 
 #include <windows.h>
@@ -40,7 +44,9 @@ class CHostsFile {
 
   // Reads the hosts file, applies `rule` and writes the kept lines to a new
   // file beside it, flushed to disk; then runs `beforeReplace` and puts the
-  // new file in place of the hosts file. Raises CFileException naming the
+  // new file in place of the hosts file. The new file is made from a second
+  // reading: what another program changed since the first is kept, and the
+  // rule applied to it; the result counts what the new file holds. Raises CFileException naming the
   // hosts file, and lets through what `beforeReplace` raises; on every
   // failure the hosts file is left as it was (one that the open had to
   // create is removed again) and the new file is dropped. A file that would
@@ -61,34 +67,37 @@ class CHostsFile {
   // Reading only, for MissingRows: false when there is no hosts file.
   bool OpenToRead();
   void Close();
-  int ReadAll();
-  void AddMissing();
-  void MarkManaged();
-  // The rows present, by the add rule's test.
-  std::array<bool, kManagedHostCount> PresentRows() const;
-  // The kept lines, written back, would be the file's bytes as they are.
-  bool WouldWriteItsOwnBytes() const;
+  // Reads the open hosts file through from its start, as `rule` sees it:
+  // the rows present, the lines that carry a managed name, and whether the
+  // text would go back as it is. With `kept`, writes there what the rule
+  // keeps of the text. Refuses UTF-16 text and lines after a Ctrl-Z.
+  void ReadThrough(Rule rule, CStdioFile* kept = nullptr);
+  // The rows the add rule appends: those no line carries.
+  int RowsMissing() const;
+  // The rule's lines, written back, would be the file's bytes as they are.
+  bool WouldWriteItsOwnBytes(Rule rule) const;
   // Closes the hosts file, which stays as it is until Commit, and starts
   // the new file beside it (beside the file a link leads to), empty, under
   // a name of its own.
   void Recreate();
-  // Writes the kept lines to the new file and has them on disk.
-  void WriteAll();
+  // Reads the hosts file again and writes what `rule` keeps of it to the
+  // new file, then the rows it appends, and has them on disk.
+  void WriteAll(Rule rule);
   // Puts the new file in place of the hosts file.
   void Commit();
   // Drops the new file, and the hosts file if the open created it.
   void Discard() noexcept;
   [[noreturn]] void RaiseOsError(DWORD osError) const;
 
-  TextBuffer m_text;            // the file's text as read, held once
-  bool m_allEndInCrLf = false;  // its line ends are all CR LF: it goes back as it is
-  // The lines read that carry a managed host name, in the file's order (the
-  // others are written back from m_text untouched), then those appended.
-  std::vector<HostsLine> m_lines;
-  size_t m_linesRead = 0;  // of m_lines
+  // What the last ReadThrough found.
+  std::array<bool, kManagedHostCount> m_present{};  // by the add rule's test
+  int m_managedLines = 0;                           // lines that carry a managed host name
+  bool m_allEndInCrLf = false;                      // every line ends in CR LF, the last one too
+  bool m_wholeFile = false;                         // no Ctrl-Z ended the text
   CString m_path;
-  CString m_target;  // the file m_path leads to, through a symbolic link where there is one
-  CStdioFile m_file;
+  CString m_target;      // the file m_path leads to, through a symbolic link where there is one
+  CStdioFile m_file;     // the hosts file
+  CStdioFile m_newFile;  // the new file while it is written
   CFileException m_fileError;
   bool m_created = false;  // the open made the hosts file
   CString m_newPath;       // the new file while it is written, until committed

@@ -1,6 +1,6 @@
 // One line of the hosts file as read, and the facts the update rules need.
-// The texts are views: the editor keeps the file's text, and the lines it
-// appends are constants, so a large file is held once and not per line.
+// The texts are views into the line as read, which the editor parses and
+// judges while it reads and keeps no longer.
 #pragma once
 
 #include <cstdint>

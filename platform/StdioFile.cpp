@@ -1,15 +1,18 @@
 #include "StdioFile.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <array>
 #include <cstring>
 #include <utility>
 
 namespace {
 
 constexpr size_t kWriteBufferSize = size_t{64} * 1024;
-// One call of WriteFile at most: its count is a DWORD.
-constexpr size_t kLargestWrite = size_t{1} << 30;
+// One call of ReadFile or WriteFile at most: its count is a DWORD.
+constexpr size_t kLargestTransfer = size_t{1} << 30;
+// What follows a Ctrl-Z is read in small blocks: it is seldom more than a
+// line end, and the first byte that is text ends the reading.
+constexpr size_t kAfterEndBlockSize = 4096;
 constexpr char kCtrlZ = 0x1A;
 
 }  // namespace
@@ -37,39 +40,57 @@ BOOL CStdioFile::Open(const CString& path, OpenMode mode, CFileException* error)
   return TRUE;
 }
 
-void CStdioFile::ReadText(TextBuffer& text) {
-  // Room for the whole file, and a byte more so that the end shows without
-  // another allocation; left unfilled, as the reads fill it. Others may
-  // write the file meanwhile: a file that grew gets more room.
-  DWORD high = 0;
-  const DWORD size = GetFileSize(m_handle.get(), &high);
-  size_t capacity = size != INVALID_FILE_SIZE && high == 0 ? size_t{size} + 1 : kReadBlockSize;
-  auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
-  size_t length = 0;
-  size_t end = SIZE_MAX;  // of the text: the first Ctrl-Z
-  for (;;) {
-    if (length == capacity) {
-      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-      std::memcpy(larger.get(), bytes.get(), length);
-      bytes = std::move(larger);
-      capacity *= 2;
+bool CStdioFile::ReadLines(std::string_view& lines) {
+  // The run given last goes; the start of a line it did not end moves to
+  // the front, and the next block is read after it.
+  if (m_handedOut > 0) std::memmove(m_readBuffer.get(), m_readBuffer.get() + m_handedOut, m_held - m_handedOut);
+  m_held -= m_handedOut;
+  m_handedOut = 0;
+  while (!m_textEnded) {
+    if (m_held == m_readBufferSize) {  // the first block, or a line longer than the buffer
+      const size_t size = std::max(kReadBlockSize, m_readBufferSize * 2);
+      auto larger = std::make_unique_for_overwrite<char[]>(size);
+      if (m_held > 0) std::memcpy(larger.get(), m_readBuffer.get(), m_held);
+      m_readBuffer = std::move(larger);
+      m_readBufferSize = size;
     }
-    char* block = bytes.get() + length;
-    DWORD got = 0;
-    const auto wanted = static_cast<DWORD>(std::min(capacity - length, kReadBlockSize));
-    if (!ReadFile(m_handle.get(), block, wanted, &got, nullptr))
-      Raise(CFileException::genericException, GetLastError());
-    if (got == 0) break;
+    char* block = m_readBuffer.get() + m_held;
+    const size_t got = ReadSome(block, std::min(m_readBufferSize - m_held, kReadBlockSize));
+    m_textEnded = got == 0;
     // Looked for in each block while it is fresh in the cache.
-    const void* ctrlZ = end == SIZE_MAX ? std::memchr(block, kCtrlZ, got) : nullptr;
-    if (ctrlZ) end = length + static_cast<size_t>(static_cast<const char*>(ctrlZ) - block);
-    length += got;
+    if (const auto* ctrlZ = static_cast<const char*>(std::memchr(block, kCtrlZ, got))) {
+      const auto length = static_cast<size_t>(ctrlZ - block);
+      m_textAfterEnd = TextFollows(std::string_view(ctrlZ, got - length));
+      m_held += length;
+      m_textEnded = true;
+      m_wholeFile = false;
+    }
+    if (m_textEnded) break;
+    m_held += got;
+    if (const size_t lineFeed = std::string_view(block, got).rfind('\n'); lineFeed != std::string_view::npos) {
+      m_handedOut = static_cast<size_t>(block - m_readBuffer.get()) + lineFeed + 1;
+      lines = std::string_view(m_readBuffer.get(), m_handedOut);
+      return true;
+    }
   }
-  const std::string_view afterEnd(bytes.get() + std::min(end, length), length - std::min(end, length));
-  text.m_textAfterEnd = afterEnd.find_first_not_of("\x1A\r\n") != std::string_view::npos;
-  text.m_wholeFile = afterEnd.empty();
-  text.m_bytes = std::move(bytes);
-  text.m_size = std::min(end, length);
+  m_handedOut = m_held;  // the last run: its last line may have no line end
+  lines = std::string_view(m_readBuffer.get(), m_held);
+  return m_held > 0;
+}
+
+size_t CStdioFile::ReadSome(char* into, size_t size) {
+  DWORD got = 0;
+  if (!ReadFile(m_handle.get(), into, static_cast<DWORD>(std::min(size, kLargestTransfer)), &got, nullptr))
+    Raise(CFileException::genericException, GetLastError());
+  return got;
+}
+
+bool CStdioFile::TextFollows(std::string_view afterEnd) {
+  // Apart from the buffer, which still holds the text before the Ctrl-Z.
+  std::array<char, kAfterEndBlockSize> block;
+  while (!afterEnd.empty() && afterEnd.find_first_not_of("\x1A\r\n") == std::string_view::npos)
+    afterEnd = std::string_view(block.data(), ReadSome(block.data(), block.size()));
+  return !afterEnd.empty();
 }
 
 void CStdioFile::WriteLines(std::string_view lines, bool allEndInCrLf) {
@@ -99,7 +120,7 @@ void CStdioFile::Write(std::string_view bytes) {
 
 void CStdioFile::WriteOut(std::string_view bytes) {
   while (!bytes.empty()) {
-    const auto size = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
+    const auto size = static_cast<DWORD>(std::min(bytes.size(), kLargestTransfer));
     DWORD written = 0;
     if (!WriteFile(m_handle.get(), bytes.data(), size, &written, nullptr) || written != size)
       Raise(CFileException::diskFull, GetLastError());
@@ -124,6 +145,11 @@ void CStdioFile::Close() {
 
 void CStdioFile::Abort() {
   m_handle.reset();
+  m_held = 0;
+  m_handedOut = 0;
+  m_textEnded = false;
+  m_textAfterEnd = false;
+  m_wholeFile = true;
   m_writeBuffer.clear();
 }
 

@@ -1,9 +1,12 @@
 // Buffered text-mode stream over a Windows file handle, as the C runtime's
 // text mode has it: a Ctrl-Z byte ends the text, a line ends at a line feed
 // with the CR before it, if any, and each line written goes to the file
-// ended by CR LF. The text is read whole and held once, as it lies on disk;
-// its lines are views into it (CTextLines). Failures other than the open
-// raise CFileException. A stream either reads a file or writes a new one.
+// ended by CR LF. The text is read a block at a time into one buffer, used
+// again for every block, and handed out in runs of whole lines as they lie
+// on disk (CTextLines splits them): a file is never held whole, only a
+// block of it, or its longest line where that is longer. Failures other
+// than the open raise CFileException. A stream either reads a file or
+// writes a new one.
 #pragma once
 
 #include <windows.h>
@@ -18,25 +21,7 @@
 #include "FileException.h"
 #include "Handle.h"
 
-// The text of a file as read, held once.
-class TextBuffer {
- public:
-  std::string_view View() const { return {m_bytes.get(), m_size}; }
-  // Something other than Ctrl-Z, CR and LF bytes follows the Ctrl-Z that
-  // ended the text: no end-of-file mark, but lines a text-mode reader misses.
-  bool HasTextAfterEnd() const { return m_textAfterEnd; }
-  // The text runs to the file's end: no Ctrl-Z and nothing after one.
-  bool IsWholeFile() const { return m_wholeFile; }
-
- private:
-  friend class CStdioFile;
-  std::unique_ptr<char[]> m_bytes;
-  size_t m_size = 0;
-  bool m_textAfterEnd = false;
-  bool m_wholeFile = true;
-};
-
-// The lines of text as CStdioFile::ReadText gives it, one by one: a line
+// The lines of text as CStdioFile::ReadLines gives it, one by one: a line
 // ends at a line feed, and a CR right before it belongs to the line end; a
 // CR anywhere else is text. A last line without line end is a line too.
 class CTextLines {
@@ -82,8 +67,9 @@ class CStdioFile {
     modeReadShared,
   };
 
-  // Bytes asked of the operating system at a time when reading.
-  static constexpr size_t kReadBlockSize = size_t{1} << 20;
+  // Bytes asked of the operating system at a time when reading: the
+  // buffer's size, unless a line is longer.
+  static constexpr size_t kReadBlockSize = size_t{1} << 18;
 
   CStdioFile() = default;
   CStdioFile(const CStdioFile&) = delete;
@@ -96,12 +82,20 @@ class CStdioFile {
   // The last open made the file: it was not there before.
   bool WasCreated() const { return m_created; }
 
-  // Reads the text from where the stream stands (the start, after the open)
-  // up to the file's end or the first Ctrl-Z, as it lies on disk, into
-  // `text` in place of what it held; what follows a Ctrl-Z is read too, to
-  // tell whether it is text.
-  void ReadText(TextBuffer& text);
-  // Writes whole lines of text as ReadText gives it, each ended by CR LF.
+  // Reads on from where the stream stands (the start, after the open), up
+  // to the file's end or the first Ctrl-Z: `lines` receives the next run of
+  // whole lines, each with its line end but for the text's last line,
+  // which may have none; it stays valid until the next call. False when
+  // the text is all read. What follows a Ctrl-Z is read too, as far as it
+  // takes to tell whether it is text.
+  bool ReadLines(std::string_view& lines);
+  // Once ReadLines has returned false: something other than Ctrl-Z, CR and
+  // LF bytes follows the Ctrl-Z that ended the text: no end-of-file mark,
+  // but lines a text-mode reader misses.
+  bool HasTextAfterEnd() const { return m_textAfterEnd; }
+  // Once ReadLines has returned false: the text ran to the file's end.
+  bool IsWholeFile() const { return m_wholeFile; }
+  // Writes whole lines of text as ReadLines gives it, each ended by CR LF.
   // `allEndInCrLf`: the caller knows (CTextLines) that every line end in
   // them is CR LF already, so they go out as they are, in large blocks.
   void WriteLines(std::string_view lines, bool allEndInCrLf = false);
@@ -116,12 +110,27 @@ class CStdioFile {
   void Abort();
 
  private:
+  // One read of at most `size` bytes; 0 at the file's end.
+  size_t ReadSome(char* into, size_t size);
+  // Whether text follows the Ctrl-Z that `afterEnd` begins with: it is
+  // read on from the file until a byte tells.
+  bool TextFollows(std::string_view afterEnd);
   void WriteOut(std::string_view bytes);
   void FlushWriteBuffer();
   [[noreturn]] void Raise(int cause, DWORD osError) const;
 
   UniqueFile m_handle;
   CString m_path;
+  // The run the last ReadLines gave, then the start of a line it did not
+  // end. Kept from one open to the next: a second reading finds its memory
+  // in place, which costs less than fresh memory.
+  std::unique_ptr<char[]> m_readBuffer;
+  size_t m_readBufferSize = 0;
+  size_t m_held = 0;       // bytes in m_readBuffer
+  size_t m_handedOut = 0;  // of them, the run given last
+  bool m_textEnded = false;
+  bool m_textAfterEnd = false;
+  bool m_wholeFile = true;
   std::vector<char> m_writeBuffer;
   bool m_created = false;
 };

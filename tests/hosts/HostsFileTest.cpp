@@ -100,6 +100,9 @@ TEST_F(HostsFileTest, OddFilesAreKeptWholeOrRefused) {
       {"UTF-16 big-endian without a mark", Utf16("\r\n" + local, true), false, std::nullopt, CFileException::utf16Text},
       {"UTF-16 with a Ctrl-Z and lines after it", "\xFF\xFE" + Utf16(local + "\x1A" + local, false), true, std::nullopt,
        CFileException::utf16Text},
+      {"UTF-16 after a line end, in a line longer than a block",
+       "\n" + Utf16(std::string(CStdioFile::kReadBlockSize, 'x'), false), true, std::nullopt,
+       CFileException::utf16Text},
       {"a stray NUL", std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local, false,
        std::string("10.0.0.8 nul.test\0tail\r\n", 24) + local},
   };
@@ -122,17 +125,30 @@ TEST_F(HostsFileTest, OddFilesAreKeptWholeOrRefused) {
   }
 }
 
+// Read in many blocks: every line counts, also one LF end among CR LF ends
+// near the end, where the file would otherwise go back as it is.
 TEST_F(HostsFileTest, LargeFilesAreReadWhole) {
   for (const int count : {256, 100000}) {
+    SCOPED_TRACE(std::to_string(count) + " lines");
     std::string before;
+    std::string all;
     std::string kept;
+    std::vector<bool> present(kManagedHostCount, false);
     for (int i = 0; i < count; ++i) {
-      const std::string line = i % 97 == 5 ? Row(i % kManagedHostCount) : "10.1.0.1 host" + std::to_string(i) + ".test";
-      before += line + "\n";
-      if (i % 97 != 5) kept += line + "\r\n";
+      const bool managed = i % 97 == 5;
+      const std::string line = managed ? Row(i % kManagedHostCount) : "10.1.0.1 host" + std::to_string(i) + ".test";
+      if (managed) present[i % kManagedHostCount] = true;
+      before += line + (i == count - 3 ? "\n" : "\r\n");
+      all += line + "\r\n";
+      if (!managed) kept += line + "\r\n";
     }
+    for (int row = 0; row < kManagedHostCount; ++row)
+      if (!present[row]) all += ManagedLine(row);
+    // Compared whole: gtest's line diff of 100 000 lines would take hours.
     WriteHosts(before);
-    EXPECT_EQ(Remove(), kept) << count << " lines";
+    EXPECT_TRUE(Set() == all) << "Set";
+    WriteHosts(before);
+    EXPECT_TRUE(Remove() == kept) << "Remove settings";
   }
 }
 
@@ -278,6 +294,17 @@ TEST_F(HostsFileTest, ALinkedHostsFileIsUpdatedWhereItLeads) {
   EXPECT_TRUE(std::filesystem::is_symlink(testfiles::Local(m_path)));
   EXPECT_TRUE(NewFiles().empty());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(managed), {}), 1);
+}
+
+// Another program changes the file between the reading that decides and
+// the one the new file is made from: the new file is the change, ruled on.
+TEST_F(HostsFileTest, AChangeWhileTheNewFileIsMadeIsKept) {
+  WriteHosts(Lines({"127.0.0.1 localhost"}));
+  fakewin::OnCall("GetTempFileNameA", [this] { WriteHosts(Row(0) + "\n"); });
+  const CHostsFile::Result result = CHostsFile().Update(CHostsFile::addMissing);
+  fakewin::ClearFailure();
+  EXPECT_EQ(Hosts(), Lines({Row(0)}) + ManagedLines(1));
+  EXPECT_EQ(result.linesAdded, kManagedHostCount - 1);
 }
 
 // Every call of the update that can fail, failing in turn: the file is

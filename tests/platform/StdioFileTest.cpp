@@ -6,10 +6,6 @@
 #include "StdioFile.h"
 #include "TempFolder.h"
 
-#ifndef _WIN32
-#include <fakewin.h>
-#endif
-
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -20,13 +16,24 @@ class StdioFileTest : public ::testing::Test {
  protected:
   CString Path() const { return m_folder.Path() + "\\stream.txt"; }
 
-  std::string ReadText(std::string_view bytes) {
+  struct Text {
+    std::string text;
+    bool textAfterEnd;
+  };
+
+  // The runs ReadLines gives, joined; each but the last ends a line.
+  Text ReadText(std::string_view bytes) {
     testfiles::WriteBytes(Path(), bytes);
     CStdioFile file;
     EXPECT_TRUE(file.Open(Path(), CStdioFile::modeEditShared, nullptr));
-    TextBuffer text;
-    file.ReadText(text);
-    return std::string(text.View());
+    Text read{"", false};
+    for (std::string_view run; file.ReadLines(run);) {
+      EXPECT_TRUE(read.text.empty() || read.text.back() == '\n') << "a run ended inside a line";
+      read.text += run;
+    }
+    EXPECT_EQ(file.IsWholeFile(), read.text.size() == bytes.size());
+    read.textAfterEnd = file.HasTextAfterEnd();
+    return read;
   }
 
   std::string Written(std::string_view lines, bool allEndInCrLf) {
@@ -55,41 +62,39 @@ LinesOf Split(std::string_view text) {
 }
 
 // The text is the file's bytes up to the first Ctrl-Z, wherever the blocks
-// the file is read in begin and end.
+// the file is read in begin and end, and in runs of whole lines however
+// long a line is; after a Ctrl-Z, text is told from line ends and marks.
 TEST_F(StdioFileTest, ReadsUpToTheFirstCtrlZ) {
   const std::string block(kBlock, 'x');
+  std::string lineEnds;  // after a Ctrl-Z, more than a block
+  while (lineEnds.size() <= kBlock) lineEnds += "\r\n\x1A";
   const struct {
     std::string bytes;
     size_t textLength;
+    bool textAfterEnd;
   } cases[] = {
-      {"", 0},
-      {"a\r\nb\rc\n", 7},
-      {std::string("a\0b\r\n", 5), 5},
+      {"", 0, false},
+      {"a\r\nb\rc\n", 7, false},
+      {std::string("a\0b\r\n", 5), 5, false},
       {"\x1A"
        "abc",
-       0},
-      {"a\r\x1A\nb", 2},
-      {block + "a\r\nb", kBlock + 4},
-      {block.substr(1) + "\x1A" + block, kBlock - 1},  // the first block's last byte
-      {block + "\x1A" + block, kBlock},                // the second block's first byte
-      {block + block + "ab\x1A" + block, 2 * kBlock + 2},
+       0, true},
+      {"a\r\x1A\nb", 2, true},
+      {"a\x1A" + lineEnds, 1, false},
+      {"a\x1A" + lineEnds + "b", 1, true},
+      {block + "a\r\nb", kBlock + 4, false},  // a line longer than the buffer
+      {"a\n" + block + block + "b\nc", 2 * kBlock + 6, false},
+      {block.substr(1) + "\x1A" + block, kBlock - 1, true},  // the first block's last byte
+      {block + "\x1A" + block, kBlock, true},                // the second block's first byte
+      {block + block + "ab\x1A" + block, 2 * kBlock + 2, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes.substr(0, 20)) + ", " + std::to_string(c.bytes.size()) + " bytes");
-    EXPECT_EQ(ReadText(c.bytes), c.bytes.substr(0, c.textLength));
+    const Text read = ReadText(c.bytes);
+    EXPECT_EQ(read.text, c.bytes.substr(0, c.textLength));
+    EXPECT_EQ(read.textAfterEnd, c.textAfterEnd);
   }
 }
-
-#ifndef _WIN32
-// Without the file's size the text is read into room that grows.
-TEST_F(StdioFileTest, ReadsAFileWhoseSizeIsUnknown) {
-  const std::string bytes = std::string(3 * kBlock + 7, 'x') + "\r\n";
-  fakewin::InjectFailure("GetFileSize", 1, ERROR_INVALID_HANDLE);
-  EXPECT_EQ(ReadText(bytes), bytes);
-  EXPECT_EQ(fakewin::CountedCalls(), 1);
-  fakewin::ClearFailure();
-}
-#endif
 
 // Text mode: a line ends at LF, with a CR right before it; a lone CR is text.
 TEST_F(StdioFileTest, SplitsLinesAsTextModeReadsThem) {
@@ -116,7 +121,7 @@ TEST_F(StdioFileTest, SplitsLinesAsTextModeReadsThem) {
     SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 20)));
     EXPECT_EQ(Split(c.text), c.lines);
   }
-  EXPECT_EQ(Split(ReadText(crLfAcrossBlocks)), cases[std::size(cases) - 1].lines);
+  EXPECT_EQ(Split(ReadText(crLfAcrossBlocks).text), cases[std::size(cases) - 1].lines);
 }
 
 // Each line goes to the file ended by CR LF; lines known to end in CR LF go
