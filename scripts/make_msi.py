@@ -7,14 +7,16 @@ place and /remove /allusers /quiet before they go.
 Usage: make_msi.py OUT ARCH EXE README VERSION PUBLISHER
 
 Two builds of the same inputs give the same bytes: the codes are derived
-from the version, the architecture and the files' contents, and every time
-in the package is the last commit's. wixl's library cannot write a text in
+from the version, the architecture and the files' contents, every time in
+the package is the last commit's, and wixl runs with the same memory layout
+each time. wixl's library cannot write a text in
 code page 932 that has a letter before a double-byte character (it ends on
 a segmentation fault), so such texts go in as stand-ins of the same length
 and their bytes are put in their place in the finished package.
 """
 import hashlib
 import os
+import platform
 import shutil
 import struct
 import subprocess
@@ -181,9 +183,12 @@ def main():
         wxs = os.path.join(work, "package.wxs")
         with open(wxs, "w", encoding="utf-8") as f:
             f.write(source)
+        # wixl orders the package's strings by where its library's tables
+        # lie in memory: the same addresses each time, with nothing that
+        # differs from call to call (the environment, folders' names).
+        subprocess.run(["setarch", platform.machine(), "-R", "wixl", "-a", arch, "-o", "package.msi", "package.wxs"],
+                       check=True, cwd=work, env={"PATH": "/usr/bin:/bin", "LC_ALL": "C.UTF-8"})
         built = os.path.join(work, "package.msi")
-        subprocess.run(["wixl", "-a", arch, "-o", built, wxs], check=True, cwd=work,
-                       env=dict(os.environ, LC_ALL="C.UTF-8"))
         with open(built, "rb") as f:
             package = Compound(f.read())
     left = dict(names)
