@@ -10,22 +10,27 @@
 #include "HostsFile.h"
 #include "LeftoverHives.h"
 #include "ProxyExceptionList.h"
+#include "ProxyListChange.h"
 
 namespace {
 
-// A list this run changed, and how to put it back as it was.
+// A list this run changed: the values it wrote, and how to put them back.
 struct Written {
-  CString target;
-  std::function<bool()> undo;  // false: another has changed it since
+  std::vector<CString> values;
+  std::function<std::vector<ProxyListChange::PutBack>()> undo;
 };
 using WrittenLists = std::vector<Written>;
 
 // The outcome of `target`; a new one when the run had not named it yet (a
-// value that only its failure named).
-Outcome& OutcomeOf(Outcomes& outcomes, const CString& target) {
-  const auto found =
-      std::find_if(outcomes.begin(), outcomes.end(), [&](const Outcome& outcome) { return outcome.target == target; });
-  return found != outcomes.end() ? *found : outcomes.emplace_back(Outcome{target});
+// value that only its failure named), at the end or right after `after`'s.
+Outcome& OutcomeOf(Outcomes& outcomes, const CString& target, const CString* after = nullptr) {
+  const auto named = [&](const CString& name) {
+    return std::find_if(outcomes.begin(), outcomes.end(),
+                        [&](const Outcome& outcome) { return outcome.target == name; });
+  };
+  if (const auto found = named(target); found != outcomes.end()) return *found;
+  const auto previous = after ? named(*after) : outcomes.end();
+  return *outcomes.insert(previous == outcomes.end() ? previous : previous + 1, Outcome{target});
 }
 
 // The setting whose failure `error` is: the hosts file, or the value named.
@@ -47,18 +52,24 @@ CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) 
 // so (changedByAnother).
 void PutBack(const WrittenLists& written, Outcomes& outcomes, const CString& failed) {
   std::optional<CRegistryException> lost;
+  const auto keep = [&](CRegistryException::Cause cause, LONG osError, const CString& value) {
+    if (!lost) lost = CRegistryException(cause, osError, value);
+  };
   for (auto list = written.rbegin(); list != written.rend(); ++list) {
-    Outcome& outcome = OutcomeOf(outcomes, list->target);
-    outcome.state = Outcome::notPutBack;
+    for (const CString& value : list->values) OutcomeOf(outcomes, value).state = Outcome::notPutBack;
     try {
-      if (list->undo())
-        outcome.state = Outcome::putBack;
-      else if (!lost)
-        lost = CRegistryException(CRegistryException::changedByAnother, 0, list->target);
-    } catch (const CRegistryException& error) {
-      if (!lost) lost = CRegistryException(CRegistryException::restoreFailed, error.m_lOsError, list->target);
+      for (const ProxyListChange::PutBack& value : list->undo()) {
+        if (value.state == ProxyListChange::PutBack::done)
+          OutcomeOf(outcomes, value.name).state = Outcome::putBack;
+        else if (value.state == ProxyListChange::PutBack::changedByAnother)
+          keep(CRegistryException::changedByAnother, 0, value.name);
+        else
+          keep(CRegistryException::restoreFailed, value.osError, value.name);
+      }
+    } catch (const CRegistryException& error) {  // a hive whose user's key could not be told
+      keep(CRegistryException::restoreFailed, error.m_lOsError, list->values.front());
     } catch (const CFileException& error) {  // a hive that could not be loaded again
-      if (!lost) lost = CRegistryException(CRegistryException::restoreFailed, error.m_lOsError, list->target);
+      keep(CRegistryException::restoreFailed, error.m_lOsError, list->values.front());
     }
   }
   if (!lost) return;
@@ -66,12 +77,24 @@ void PutBack(const WrittenLists& written, Outcomes& outcomes, const CString& fai
   throw *lost;
 }
 
-ProxyOverrideChange ChangeFor(bool set, const CRegStringValue& value) {
-  return set ? ProxyOverrideChange::AddProxyExceptionSet(value) : ProxyOverrideChange::RemoveProxyExceptionSet(value);
+ProxyListChange ChangeFor(bool set, const ProxyListKey& key) {
+  return set ? ProxyListChange::AddProxyExceptionSet(key) : ProxyListChange::RemoveProxyExceptionSet(key);
 }
 
-void Record(Outcomes& outcomes, const CString& target, const ProxyOverrideChange& change) {
-  OutcomeOf(outcomes, target).state = change.WritesAnything() ? Outcome::changed : Outcome::unchanged;
+// Each value of the list, changed or found as the action leaves it; and,
+// when it wrote any, how to put them back.
+void Record(Outcomes& outcomes, const ProxyListChange& change, WrittenLists& written,
+            std::function<std::vector<ProxyListChange::PutBack>()> undo) {
+  Written list{{}, std::move(undo)};
+  const std::vector<ProxyListChange::Value> values = change.Values();
+  // Told together: a list's other values right after its text value.
+  const CString* previous = nullptr;
+  for (const ProxyListChange::Value& value : values) {
+    OutcomeOf(outcomes, value.name, previous).state = value.writes ? Outcome::changed : Outcome::unchanged;
+    if (value.writes) list.values.push_back(value.name);
+    previous = &value.name;
+  }
+  if (!list.values.empty()) written.push_back(std::move(list));
 }
 
 // A hive that stayed loaded after its list was worked on: its user cannot
@@ -93,15 +116,13 @@ void RecordLeft(Outcomes& outcomes, const CString& target) {
 // All the lists or none: each read now, before anything is written; the
 // writer writes them all.
 std::function<void()> Together(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
-  std::vector<ProxyOverrideChange> changes;
+  std::vector<ProxyListChange> changes;
   for (const CoveredList& list : covered.lists)
-    list.Reach([&](const CRegStringValue& value) { changes.push_back(ChangeFor(set, value)); });
+    list.Reach([&](const ProxyListKey& key) { changes.push_back(ChangeFor(set, key)); });
   return [changes = std::move(changes), &outcomes, &written] {
-    for (const ProxyOverrideChange& change : changes) {
+    for (const ProxyListChange& change : changes) {
       change.Write();
-      if (change.WritesAnything())
-        written.push_back({change.GetTarget().GetName(), [change] { return change.Undo(); }});
-      Record(outcomes, change.GetTarget().GetName(), change);
+      Record(outcomes, change, written, [change] { return change.Undo(); });
     }
   };
 }
@@ -112,16 +133,14 @@ std::function<void()> EachOnItsOwn(const CoveredLists& covered, bool set, Outcom
   return [&covered, set, &outcomes, &written] {
     for (const CoveredList& list : covered.lists) {
       try {
-        const LONG stayed = list.Reach([&](const CRegStringValue& value) {
-          const ProxyOverrideChange change = ChangeFor(set, value);
+        const LONG stayed = list.Reach([&](const ProxyListKey& key) {
+          const ProxyListChange change = ChangeFor(set, key);
           change.Write();
-          if (change.WritesAnything())
-            written.push_back({list.Name(), [&list, change] {
-                                 bool undone = false;
-                                 list.Reach([&](const CRegStringValue& again) { undone = change.At(again).Undo(); });
-                                 return undone;
-                               }});
-          Record(outcomes, list.Name(), change);
+          Record(outcomes, change, written, [&list, change] {
+            std::vector<ProxyListChange::PutBack> undone;
+            list.Reach([&](const ProxyListKey& again) { undone = change.At(again).Undo(); });
+            return undone;
+          });
         });
         RecordStayed(outcomes, list, stayed);
       } catch (const CRegistryException&) {
@@ -148,17 +167,6 @@ void UpdateHosts(CHostsFile& hosts, bool set, const std::function<void()>& betwe
   hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
   hostsOutcome.linesAdded = result.linesAdded;
   hostsOutcome.linesRemoved = result.linesRemoved;
-}
-
-Shortfall Lacking(const CString& target, const CRegStringValue& value) {
-  ProxyExceptionList list;
-  list.Load(value);
-  Shortfall shortfall{target, {}, {}};
-  // Set puts all seven in front unless the wildcard is there.
-  if (!list.ContainsWildcard())
-    for (const char* exception : kProxyExceptions)
-      if (!list.Contains(exception)) shortfall.missing.emplace_back(exception);
-  return shortfall;
 }
 
 // Under the lock, before any hive is loaded.
@@ -236,18 +244,21 @@ std::vector<Shortfall> Check(Scope scope, Users users, Outcomes* report) {
   std::optional<HivePrivileges> privileges;
   if (covered.eachOnItsOwn) privileges.emplace();
   for (const CoveredList& list : covered.lists) {
-    Shortfall shortfall{list.Name(), {}, {}};
+    std::vector<Shortfall> values;
     try {
-      const LONG stayed = list.Reach([&](const CRegStringValue& value) { shortfall = Lacking(list.Name(), value); });
+      const LONG stayed = list.Reach([&](const ProxyListKey& key) {
+        for (ValueLacking& value : ExceptionsLacking(key))
+          values.push_back({std::move(value.name), std::move(value.missing), {}});
+      });
       RecordStayed(outcomes, list, stayed);
     } catch (const CRegistryException&) {
       if (!covered.eachOnItsOwn) throw;
-      shortfall.unjudged = std::current_exception();
+      values = {{list.Name(), {}, std::current_exception()}};
     } catch (const CFileException&) {
       if (!covered.eachOnItsOwn) throw;
-      shortfall.unjudged = std::current_exception();
+      values = {{list.Name(), {}, std::current_exception()}};
     }
-    settings.push_back(std::move(shortfall));
+    settings.insert(settings.end(), values.begin(), values.end());
   }
   return settings;
 }

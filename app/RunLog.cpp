@@ -23,7 +23,8 @@ const char* ScopeName(Scope scope) {
 CString Why(const std::exception_ptr& error) {
   static const char* const kCauses[] = {"cannot be read",      "cannot be written", "not put back",
                                         "a service account's", "not text",          "not in the code page",
-                                        "may not be changed",  "changed by another"};
+                                        "may not be changed",  "changed by another",
+                                        "not of a known form"};
   CString why = "failed";
   try {
     std::rethrow_exception(error);

@@ -18,6 +18,7 @@
 
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
+#include "ProxyListChange.h"
 #include "ProxyLists.h"
 #include "RegistryValues.h"
 
@@ -95,8 +96,8 @@ std::string ProxyList(int count) {
   return text;
 }
 
-void ProxySet() { ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write(); }
-void ProxyRemove() { ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write(); }
+void ProxySet() { ProxyListChange::AddProxyExceptionSet(ProxyListInForce()).Write(); }
+void ProxyRemove() { ProxyListChange::RemoveProxyExceptionSet(ProxyListInForce()).Write(); }
 
 void ProxyBenchmark(benchmark::State& state, const char* what, const std::string& value, void (*work)()) {
   const auto prepare = [&] { StoreProxyOverride(value); };

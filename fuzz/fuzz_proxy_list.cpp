@@ -12,6 +12,7 @@
 
 #include "ManagedHosts.h"
 #include "ProxyExceptionList.h"
+#include "ProxyListChange.h"
 #include "ProxyLists.h"
 #include "Reference.h"
 #include "RegistryValues.h"
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Set.
   const std::optional<Stored> before = Fetch();
-  ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write();
+  ProxyListChange::AddProxyExceptionSet(ProxyListInForce()).Write();
   CheckNoKeyLeftOpen("a key is open after Set");
   const std::string joinedSet(ProxyExceptionsJoined().View());
   if (hasWildcard) {
@@ -117,12 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A second Set writes nothing.
   const std::optional<Stored> afterFirstSet = Fetch();
-  ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write();
+  ProxyListChange::AddProxyExceptionSet(ProxyListInForce()).Write();
   CheckNoKeyLeftOpen("a key is open after the second Set");
   FUZZ_CHECK(Fetch() == afterFirstSet, "a second Set changed the value");
 
   // Remove settings.
-  ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write();
+  ProxyListChange::RemoveProxyExceptionSet(ProxyListInForce()).Write();
   CheckNoKeyLeftOpen("a key is open after Remove settings");
   FUZZ_CHECK(Fetch() == AsStored(Join(kept)), "Remove settings kept the wrong entries");
   if (!hasException) FUZZ_CHECK(Fetch() == AsStored(trimmed), "Set then Remove settings did not give the list back");

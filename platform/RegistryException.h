@@ -31,6 +31,9 @@ class CRegistryException {
     // After `m_strFileName` failed to be replaced, the value no longer held
     // what this run wrote: another changed it since, and it was left so.
     changedByAnother = 7,
+    // A per-connection value of a form the tool does not know: left as it
+    // is, as a change might garble it.
+    unknownForm = 8,
   };
 
   CRegistryException(Cause cause, LONG osError, CString valueName)

@@ -6,8 +6,9 @@
 
 namespace {
 
-constexpr DWORD kRefresh = 37;          // INTERNET_OPTION_REFRESH
-constexpr DWORD kSettingsChanged = 39;  // INTERNET_OPTION_SETTINGS_CHANGED
+constexpr DWORD kRefresh = 37;               // INTERNET_OPTION_REFRESH
+constexpr DWORD kSettingsChanged = 39;       // INTERNET_OPTION_SETTINGS_CHANGED
+constexpr DWORD kProxySettingsChanged = 95;  // INTERNET_OPTION_PROXY_SETTINGS_CHANGED
 
 using SetOption = BOOL(WINAPI*)(void* internet, DWORD option, void* buffer, DWORD length);
 
@@ -16,6 +17,8 @@ using SetOption = BOOL(WINAPI*)(void* internet, DWORD option, void* buffer, DWOR
 void NotifyInternetSettingsChanged() {
   const SystemLibrary library("wininet.dll");
   if (const auto setOption = library.Export<SetOption>("InternetSetOptionA")) {
+    // Refused by a WinINet that does not know it (before Internet Explorer 8).
+    setOption(nullptr, kProxySettingsChanged, nullptr, 0);
     setOption(nullptr, kSettingsChanged, nullptr, 0);
     setOption(nullptr, kRefresh, nullptr, 0);
   }

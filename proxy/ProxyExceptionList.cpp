@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "InternetSettings.h"
 #include "ManagedHosts.h"
 
 namespace {
@@ -12,17 +11,15 @@ bool IsProxyException(const CString& entry) {
                      [&](const char* exception) { return entry.CompareNoCase(exception) == 0; });
 }
 
-ProxyExceptionList Loaded(const CRegStringValue& value) {
-  ProxyExceptionList list;
-  list.Load(value);
-  return list;
-}
-
 }  // namespace
 
 void ProxyExceptionList::Load(const CRegStringValue& from) {
   CString value;
   from.Read(value, &m_stored);
+  Parse(std::move(value));
+}
+
+void ProxyExceptionList::Parse(CString value) {
   value.Trim();
   m_entries.clear();
   int start = 0;
@@ -38,19 +35,17 @@ bool ProxyExceptionList::Contains(const CString& entry) const {
                      [&](const CString& held) { return held.CompareNoCase(entry) == 0; });
 }
 
-ProxyOverrideChange ProxyOverrideChange::AddProxyExceptionSet(CRegStringValue target) {
-  const ProxyExceptionList list = Loaded(target);
-  if (list.ContainsWildcard()) return {std::move(target), list, std::nullopt};
+std::optional<CString> ListWithExceptionSet(const ProxyExceptionList& list) {
+  if (list.ContainsWildcard()) return std::nullopt;
   CString value = ProxyExceptionsJoined();
   for (int i = 0; i < list.GetEntryCount(); ++i) {
     value += ';';
     value += list.GetEntry(i);
   }
-  return Checked({std::move(target), list, value});
+  return value;
 }
 
-ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue target) {
-  const ProxyExceptionList list = Loaded(target);
+CString ListWithoutExceptionSet(const ProxyExceptionList& list) {
   CString value;
   bool first = true;
   for (int i = 0; i < list.GetEntryCount(); ++i) {
@@ -59,23 +54,14 @@ ProxyOverrideChange ProxyOverrideChange::RemoveProxyExceptionSet(CRegStringValue
     value += list.GetEntry(i);
     first = false;
   }
-  return Checked({std::move(target), list, value});
+  return value;
 }
 
-ProxyOverrideChange ProxyOverrideChange::Checked(ProxyOverrideChange change) {
-  if (change.WritesAnything()) change.m_target.RequireChangeable();
-  return change;
-}
-
-void ProxyOverrideChange::Write() const {
-  if (!m_value) return;
-  m_target.Write(*m_value);
-  NotifyInternetSettingsChanged();
-}
-
-bool ProxyOverrideChange::Undo() const {
-  if (!m_value) return true;
-  if (!m_target.Restore(*m_value, m_before)) return false;
-  NotifyInternetSettingsChanged();
-  return true;
+std::vector<CString> ExceptionsLacking(const ProxyExceptionList& list) {
+  std::vector<CString> missing;
+  // Set puts all seven in front unless the wildcard is there.
+  if (!list.ContainsWildcard())
+    for (const char* exception : kProxyExceptions)
+      if (!list.Contains(exception)) missing.emplace_back(exception);
+  return missing;
 }

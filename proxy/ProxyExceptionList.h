@@ -1,7 +1,9 @@
-// A proxy exception list: the registry value ProxyOverride,
-// entries separated by ";", split into its entries. Set puts the tool's proxy
-// exception set in front of it, Remove settings takes the set's entries out.
-// Every operation reads the value afresh; nothing is kept between them.
+// A proxy exception list: entries separated by ";", as the registry value
+// ProxyOverride and the bypass list of each per-connection value hold it,
+// split into its entries; and the rules of Set, which puts the tool's proxy
+// exception set in front of it, and of Remove settings, which takes the
+// set's entries out. Every list is read afresh; nothing is kept between
+// operations.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +14,21 @@
 #include "CString.h"
 #include "RegStringValue.h"
 
-// Under HKEY_CURRENT_USER: five keys, then the value name.
+// Under a user's hive or the machine's: the key of the Internet settings,
+// and in it the text value, five keys and then the value name.
+inline constexpr const char* INTERNET_SETTINGS_PATH = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 inline constexpr const char* PROXY_OVERRIDE_PATH =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride";
 
 class ProxyExceptionList {
  public:
-  // Reads the value, drops white space at its two ends and splits it at
-  // every ";". Entries are kept as they are, empty ones too, so joining them
-  // with ";" gives back the trimmed value; an empty value is one empty entry.
-  // Raises CRegistryException when the value cannot be read.
+  // Reads the value and splits it as Parse does. Raises CRegistryException
+  // when the value cannot be read.
   void Load(const CRegStringValue& value);
+  // Drops white space at the two ends of `value` and splits it at every
+  // ";". Entries are kept as they are, empty ones too, so joining them with
+  // ";" gives back the trimmed value; an empty value is one empty entry.
+  void Parse(CString value);
   // TRUE when an entry is the primary-domain wildcard, whole and in any
   // letter case.
   BOOL ContainsWildcard() const;
@@ -39,47 +45,12 @@ class ProxyExceptionList {
   RegStoredValue m_stored;
 };
 
-// What Set or Remove settings does to the list, worked out from the value as
-// it is when made and written when the caller says: the caller can then
-// change the value only once everything that may fail before has succeeded,
-// and put it back exactly when what follows fails.
-class ProxyOverrideChange {
- public:
-  // Set: the exception set, joined, in front of the list, unless the
-  // wildcard is already in it; then nothing is written.
-  static ProxyOverrideChange AddProxyExceptionSet(CRegStringValue target);
-  // Remove settings: every entry equal to one of the set's goes; the rest is
-  // written back in its order, also when nothing changed or nothing is left.
-  static ProxyOverrideChange RemoveProxyExceptionSet(CRegStringValue target);
-  // Each raises CRegistryException when the value cannot be read, and
-  // (changeDenied) when a change that writes it finds it may not be changed.
-
-  const CRegStringValue& GetTarget() const { return m_target; }
-  // The same change, for the same list reached anew: its hive loaded again,
-  // or found under its user's SID since.
-  ProxyOverrideChange At(CRegStringValue target) const {
-    ProxyOverrideChange moved = *this;
-    moved.m_target = std::move(target);
-    return moved;
-  }
-  // False when the change is to leave the value as it is.
-  bool WritesAnything() const { return m_value.has_value(); }
-
-  // Each raises CRegistryException when the registry refuses, and tells
-  // running programs when the value has changed.
-  void Write() const;
-  // Puts the value back as it was stored when the change was made, while it
-  // holds what Write wrote: false when another has changed it since, and it
-  // is left as that one made it.
-  bool Undo() const;
-
- private:
-  ProxyOverrideChange(CRegStringValue target, const ProxyExceptionList& list, std::optional<CString> value)
-      : m_target(std::move(target)), m_before(list.GetStored()), m_value(std::move(value)) {}
-  // Refused before anything is written when the value may not be changed.
-  static ProxyOverrideChange Checked(ProxyOverrideChange change);
-
-  CRegStringValue m_target;  // the value read, and the one written and put back
-  RegStoredValue m_before;
-  std::optional<CString> m_value;  // nothing: nothing to write
-};
+// Set's rule: the exception set, joined, then ";" and the list's entries;
+// nothing, the list to stay as it is, when the wildcard is already in it.
+std::optional<CString> ListWithExceptionSet(const ProxyExceptionList& list);
+// Remove settings' rule: the entries that are none of the set's, in their
+// order, joined by ";".
+CString ListWithoutExceptionSet(const ProxyExceptionList& list);
+// The set's entries that the list lacks by the rule Set decides by: none
+// when it holds the wildcard, else each one it does not hold.
+std::vector<CString> ExceptionsLacking(const ProxyExceptionList& list);

@@ -59,13 +59,6 @@ LSTATUS OpenPath(HKEY root, CString& path, REGSAM access, OpenKeys& keys) {
   return ERROR_SUCCESS;
 }
 
-WideText Widened(const CString& text) {
-  if (text.IsEmpty()) return {};
-  WideText wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0)), 0);
-  MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide.data(), static_cast<int>(wide.size()));
-  return wide;
-}
-
 // The text in the ANSI code page; false when a character has no place in it.
 bool Narrowed(const WideText& wide, CString& text) {
   std::string bytes;
@@ -79,28 +72,6 @@ bool Narrowed(const WideText& wide, CString& text) {
   // Letters without a code of their own come out as "?" or as a look-alike:
   // only a text that converts back unchanged is the value's.
   return Widened(text) == wide;
-}
-
-// The value as held, read whole. A missing value is no failure.
-LSTATUS QueryStored(HKEY key, const CString& name, RegStoredValue& stored) {
-  const WideText wideName = Widened(name);
-  stored = RegStoredValue{};
-  std::string buffer(512, '\0');  // a starting size: the query says when it needs more
-  for (;;) {
-    auto size = static_cast<DWORD>(buffer.size());
-    const LSTATUS status =
-        RegQueryValueExW(key, wideName.c_str(), nullptr, &stored.type, reinterpret_cast<LPBYTE>(buffer.data()), &size);
-    if (status == ERROR_SUCCESS) {
-      buffer.resize(std::min<size_t>(size, buffer.size()));
-      stored.exists = true;
-      stored.bytes = std::move(buffer);
-      return ERROR_SUCCESS;
-    }
-    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-    if (status != ERROR_MORE_DATA) return status;
-    // The value may have grown since the size was taken: ask again.
-    buffer.resize(std::max<size_t>(size, buffer.size() * 2));
-  }
 }
 
 // The stored text up to its first NUL, never beyond its size.
@@ -118,29 +89,9 @@ bool Holds(const RegStoredValue& now, const CString& written) {
   return now.exists && now.type == REG_SZ && StoredText(now) == Widened(AsWritten(written));
 }
 
-// Stores `stored` as it was held, or deletes the value where there was none.
-LSTATUS PutStored(HKEY key, const CString& name, const RegStoredValue& stored) {
-  if (!stored.exists) {
-    const LSTATUS status = RegDeleteValueA(key, name);
-    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
-  }
-  return RegSetValueExW(key, Widened(name).c_str(), 0, stored.type, reinterpret_cast<const BYTE*>(stored.bytes.data()),
-                        static_cast<DWORD>(stored.bytes.size()));
-}
-
-const char* RootName(HKEY root) {
-  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
-  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
-  if (root == HKEY_USERS) return "HKEY_USERS";
-  return "";
-}
-
 }  // namespace
 
-CString CRegStringValue::GetName() const {
-  if (m_strShownAs.IsEmpty()) return CString(RootName(m_hRootKey)) + "\\" + m_strPath;
-  return m_strShownAs + m_strPath.Mid(std::max(m_strPath.Find('\\'), 0));
-}
+CString CRegStringValue::GetName() const { return RegValueName(m_hRootKey, m_strPath, m_strShownAs); }
 
 void CRegStringValue::Raise(CRegistryException::Cause cause, LONG osError) const {
   throw CRegistryException(cause, osError, GetName());
@@ -152,7 +103,7 @@ void CRegStringValue::ReadValue(HKEY hRootKey, CString strPath, CString& strValu
     OpenKeys keys;
     if (const LSTATUS status = OpenPath(hRootKey, strPath, KEY_READ | m_view, keys); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
-    if (const LSTATUS status = QueryStored(keys.Last(), strPath, held); status != ERROR_SUCCESS)
+    if (const LSTATUS status = QueryStoredValue(keys.Last(), strPath, held); status != ERROR_SUCCESS)
       Raise(CRegistryException::readFailed, status);
   }
   if (held.exists && held.type != REG_SZ && held.type != REG_EXPAND_SZ)
@@ -185,9 +136,9 @@ bool CRegStringValue::Restore(const CString& written, const RegStoredValue& stor
   OpenKeys keys;
   RegStoredValue now;
   LSTATUS status = OpenPath(m_hRootKey, name, kWriteAccess | m_view, keys);
-  if (status == ERROR_SUCCESS) status = QueryStored(keys.Last(), name, now);
+  if (status == ERROR_SUCCESS) status = QueryStoredValue(keys.Last(), name, now);
   if (status == ERROR_SUCCESS && !Holds(now, written)) return false;
-  if (status == ERROR_SUCCESS) status = PutStored(keys.Last(), name, stored);
+  if (status == ERROR_SUCCESS) status = PutStoredValue(keys.Last(), name, stored);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
   return true;
 }

@@ -10,19 +10,9 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "CString.h"
+#include "RegValue.h"
 #include "RegistryException.h"
-
-// A value exactly as the registry holds it: its type and raw bytes (text in
-// UTF-16), or that there is none. Taken before a change, to undo it.
-struct RegStoredValue {
-  bool exists = false;
-  DWORD type = REG_NONE;
-  std::string bytes;
-  bool operator==(const RegStoredValue&) const = default;
-};
 
 class CRegStringValue {
  public:

@@ -49,7 +49,7 @@ else
   what="$seconds s"
 fi
 
-targets=(fuzz_cstring fuzz_parse_line fuzz_proxy_list fuzz_hosts_update)
+targets=(fuzz_cstring fuzz_parse_line fuzz_proxy_list fuzz_hosts_update fuzz_connection_settings)
 failed=()
 for target in "${targets[@]}"; do
   echo "== $target, $what"

@@ -67,8 +67,8 @@ ProfileHive::ProfileHive(const UserProfile& profile, int number) : m_hivePath(pr
   Raise(static_cast<DWORD>(status), m_hivePath);
 }
 
-CRegStringValue ProfileHive::ProxyOverride() const {
-  return CRegStringValue(HKEY_USERS, m_key + "\\" + PROXY_OVERRIDE_PATH, m_loaded ? m_hivePath : CString());
+ProxyListKey ProfileHive::ProxyList() const {
+  return ProxyListKey(HKEY_USERS, m_key + "\\" + INTERNET_SETTINGS_PATH, m_loaded ? m_hivePath : CString());
 }
 
 LONG ProfileHive::Unload() { return std::exchange(m_unloadDue, false) ? UnloadHive(m_key) : ERROR_SUCCESS; }

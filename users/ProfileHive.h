@@ -3,7 +3,7 @@
 #pragma once
 
 #include "CString.h"
-#include "RegStringValue.h"
+#include "ProxyListKey.h"
 #include "UserProfiles.h"
 
 // Under HKEY_USERS, the keys the tool loads hive files at begin so: no SID
@@ -34,7 +34,7 @@ class ProfileHive {
   ~ProfileHive() { Unload(); }
 
   // The proxy exception list in it; a hive loaded here is named by its file.
-  CRegStringValue ProxyOverride() const;
+  ProxyListKey ProxyList() const;
   const CString& GetHivePath() const { return m_hivePath; }
 
   // Unloads a hive loaded here, once, every handle into it closed by then:

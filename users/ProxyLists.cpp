@@ -6,17 +6,17 @@
 #include "ProxyExceptionList.h"
 #include "ProxyPolicy.h"
 
-CRegStringValue ProxyOverride() {
-  if (ProxySettingsPerMachine()) return MachineProxyOverrides().front();
+ProxyListKey ProxyListInForce() {
+  if (ProxySettingsPerMachine()) return MachineProxyLists().front();
   // The first component, the user's hive, is only opened: one that is not
   // loaded is a value that cannot be read.
-  if (const auto sid = OtherDesktopUserSid()) return CRegStringValue(HKEY_USERS, *sid + "\\" + PROXY_OVERRIDE_PATH);
+  if (const auto sid = OtherDesktopUserSid()) return ProxyListKey(HKEY_USERS, *sid + "\\" + INTERNET_SETTINGS_PATH);
   // Nobody at the desktop, and a service's own list: changing it would
   // change nothing that a user's browser reads.
   if (const CString own = ProcessUserSid(); IsServiceAccount(own))
     throw CRegistryException(CRegistryException::serviceAccount, 0,
                              CRegStringValue(HKEY_USERS, own + "\\" + PROXY_OVERRIDE_PATH).GetName());
-  return CRegStringValue(HKEY_CURRENT_USER, PROXY_OVERRIDE_PATH);
+  return ProxyListKey(HKEY_CURRENT_USER, INTERNET_SETTINGS_PATH);
 }
 
 CoveredList::CoveredList(UserProfile profile, int number) : m_profile(std::move(profile)), m_number(number) {
@@ -25,22 +25,22 @@ CoveredList::CoveredList(UserProfile profile, int number) : m_profile(std::move(
                     : m_profile->hivePath + "\\" + PROXY_OVERRIDE_PATH;
 }
 
-LONG CoveredList::Reach(const std::function<void(const CRegStringValue&)>& work) const {
-  if (m_value) {
-    work(*m_value);
+LONG CoveredList::Reach(const std::function<void(const ProxyListKey&)>& work) const {
+  if (m_key) {
+    work(*m_key);
     return ERROR_SUCCESS;
   }
   ProfileHive hive(*m_profile, m_number);
-  work(hive.ProxyOverride());
+  work(hive.ProxyList());
   return hive.Unload();
 }
 
 CoveredLists ListsOf(Users users) {
   CoveredLists covered;
   if (ProxySettingsPerMachine()) {
-    for (CRegStringValue& value : MachineProxyOverrides()) covered.lists.emplace_back(std::move(value));
+    for (ProxyListKey& key : MachineProxyLists()) covered.lists.emplace_back(std::move(key));
   } else if (users == Users::desktop) {
-    covered.lists.emplace_back(ProxyOverride());
+    covered.lists.emplace_back(ProxyListInForce());
   } else {
     covered.eachOnItsOwn = true;
     for (UserProfile& profile : UserProfiles()) {

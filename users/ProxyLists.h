@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "ProxyListKey.h"
 #include "RegStringValue.h"
 #include "UserProfiles.h"
 
@@ -19,32 +20,34 @@ enum class Users { desktop, all };
 // the process's own user, else in their hive under HKEY_USERS. Raises
 // CRegistryException (serviceAccount) when it would be the list of a service
 // account that nobody is signed in with, and when the policy cannot be read.
-CRegStringValue ProxyOverride();
+ProxyListKey ProxyListInForce();
+// Its text value.
+inline CRegStringValue ProxyOverride() { return ProxyListInForce().Text(); }
 
 // One list a run covers.
 class CoveredList {
  public:
-  // A value at hand: the desktop user's, the machine's.
-  explicit CoveredList(CRegStringValue value) : m_value(std::move(value)), m_name(m_value->GetName()) {}
+  // A list at hand: the desktop user's, the machine's.
+  explicit CoveredList(ProxyListKey key) : m_key(std::move(key)), m_name(m_key->Text().GetName()) {}
   // A profile's; `number` tells its key apart from the others' under
   // HKEY_USERS.
   CoveredList(UserProfile profile, int number);
 
-  // What the report and the log name it by: the value's full name; in a
-  // hive file loaded for the run, the file's.
+  // What the report and the log name it by: its text value's full name; in
+  // a hive file loaded for the run, the file's.
   const CString& Name() const { return m_name; }
   // A profile's hive file; empty for a value at hand.
   CString HivePath() const { return m_profile ? m_profile->hivePath : CString(); }
 
-  // Runs `work` on the value; a profile's hive, unless its user is signed
+  // Runs `work` on the list; a profile's hive, unless its user is signed
   // in (then it is found under the SID), loaded only meanwhile. Raises
   // CFileException naming the hive file when it cannot be loaded, and what
   // `work` raises. The system's error when the hive stays loaded after it;
   // else ERROR_SUCCESS. Needs the HivePrivileges held for a profile's.
-  LONG Reach(const std::function<void(const CRegStringValue&)>& work) const;
+  LONG Reach(const std::function<void(const ProxyListKey&)>& work) const;
 
  private:
-  std::optional<CRegStringValue> m_value;
+  std::optional<ProxyListKey> m_key;
   std::optional<UserProfile> m_profile;
   int m_number = 0;
   CString m_name;

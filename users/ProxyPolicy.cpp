@@ -43,12 +43,12 @@ bool ProxySettingsPerMachine() {
   return type == REG_DWORD && size == sizeof value && value == 0;
 }
 
-std::vector<CRegStringValue> MachineProxyOverrides() {
+std::vector<ProxyListKey> MachineProxyLists() {
   // Both builds name each view's list as the registry holds it.
-  const CRegStringValue view64(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH, CString(), KEY_WOW64_64KEY);
-  const CRegStringValue view32(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH, "HKEY_LOCAL_MACHINE\\Software\\WOW6432Node",
-                               KEY_WOW64_32KEY);
+  const ProxyListKey view64(HKEY_LOCAL_MACHINE, INTERNET_SETTINGS_PATH, CString(), KEY_WOW64_64KEY);
+  const ProxyListKey view32(HKEY_LOCAL_MACHINE, INTERNET_SETTINGS_PATH, "HKEY_LOCAL_MACHINE\\Software\\WOW6432Node",
+                            KEY_WOW64_32KEY);
   if (sizeof(void*) == 8) return {view64, view32};
   if (OnWow64()) return {view32, view64};
-  return {CRegStringValue(HKEY_LOCAL_MACHINE, PROXY_OVERRIDE_PATH)};
+  return {ProxyListKey(HKEY_LOCAL_MACHINE, INTERNET_SETTINGS_PATH)};
 }

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "RegStringValue.h"
+#include "ProxyListKey.h"
 
 // Under HKEY_LOCAL_MACHINE: the policy's key, and in it the DWORD value
 // ProxySettingsPerUser, 0 when the policy is on.
@@ -20,4 +20,4 @@ bool ProxySettingsPerMachine();
 // this build's registry view first, then on 64-bit Windows that of the
 // other view (64-bit programs read one, 32-bit programs the other, under
 // WOW6432Node).
-std::vector<CRegStringValue> MachineProxyOverrides();
+std::vector<ProxyListKey> MachineProxyLists();

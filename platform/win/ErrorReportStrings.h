@@ -15,7 +15,8 @@
 #define IDS_FILE_REFUSAL_BASE 61891
 #define IDS_FILE_REFUSALS 3
 // Registry errors: base + cause (read, write, restore, service account, not
-// text, not in the code page, change denied, changed by another). "%1"
+// text, not in the code page, change denied, changed by another, a form not
+// known). "%1"
 // stands for the value's name; a value not put back after a failed replace
 // names the file as "%1" and the value as "%2".
 #define IDS_REGISTRY_ERROR_BASE 61880

@@ -7,6 +7,7 @@
 
 #include "AsciiCase.h"
 #include "BusyException.h"
+#include "ConnectionBytes.h"
 #include "ProxyExceptionList.h"
 #include "ProxyPolicy.h"
 #include "TempFolder.h"
@@ -16,6 +17,9 @@
 namespace {
 
 const CString kValueName = CString("HKEY_CURRENT_USER\\") + PROXY_OVERRIDE_PATH;
+const std::string kConnectionsKey = std::string(INTERNET_SETTINGS_PATH) + "\\Connections";
+const CString kLanName = CString("HKEY_CURRENT_USER\\") + kConnectionsKey.c_str() + "\\DefaultConnectionSettings";
+const CString kSavedName = CString("HKEY_CURRENT_USER\\") + kConnectionsKey.c_str() + "\\SavedLegacySettings";
 const CString kPolicyName = CString("HKEY_LOCAL_MACHINE\\") + PROXY_POLICY_PATH + "\\ProxySettingsPerUser";
 
 const std::string kOrdinaryHosts =
@@ -26,15 +30,18 @@ const std::string kOrdinaryHosts =
 const std::string kUsersList = "*.local.test;10.*;<local>";
 const std::string kJoined(ProxyExceptionsJoined().View());
 
-// Both settings: the hosts file's bytes (nothing: no file) and ProxyOverride
-// exactly as held (nothing: no value).
+// Both settings: the hosts file's bytes (nothing: no file), and ProxyOverride
+// and the two per-connection values exactly as held (nothing: no value).
 struct State {
   std::optional<std::string> hosts;
   std::optional<RegistryValues::Stored> proxy;
+  std::optional<RegistryValues::Stored> lan = std::nullopt;
+  std::optional<RegistryValues::Stored> saved = std::nullopt;
   bool operator==(const State&) const = default;
   friend void PrintTo(const State& state, std::ostream* out) {
     *out << (state.hosts ? std::to_string(state.hosts->size()) + " bytes of hosts" : "no hosts") << ", proxy "
-         << ::testing::PrintToString(state.proxy);
+         << ::testing::PrintToString(state.proxy) << ", connections " << ::testing::PrintToString(state.lan) << " "
+         << ::testing::PrintToString(state.saved);
   }
 };
 
@@ -54,6 +61,17 @@ class ActionTest : public HostsFileTest {
   static State Settings(std::optional<std::string> hosts, const std::optional<std::string>& proxy) {
     return {std::move(hosts), proxy ? std::optional<Stored>(WideSz(Wide(proxy->c_str()))) : std::nullopt};
   }
+  // The same, as Internet Options leaves it: the per-connection values hold
+  // `bypass`, their counters at `counter`.
+  static State AsWindowsLeavesIt(State state, const std::string& bypass, uint32_t counter) {
+    ConnectionBytes value;
+    value.bypass = bypass;
+    value.counter = counter;
+    state.lan = Stored{REG_BINARY, value.Bytes()};
+    value.counter += 7;
+    state.saved = Stored{REG_BINARY, value.Bytes()};
+    return state;
+  }
 
   // Where each action starts, and what it leaves when it is carried out.
   static std::vector<Case> Cases() {
@@ -68,6 +86,14 @@ class ActionTest : public HostsFileTest {
       gaps.erase(gaps.find(ManagedLine(row)), ManagedLine(row).size());
       putBack += ManagedLine(row);
     }
+    const State windows = AsWindowsLeavesIt(ordinary, kUsersList, 5);
+    const State windowsSet = AsWindowsLeavesIt(set, kJoined + ";" + kUsersList, 6);
+    // Text holding the exceptions and a per-connection value lacking them:
+    // the browsers go through the proxy. Set mends it.
+    State unmended = set;
+    unmended.lan = AsWindowsLeavesIt(set, kUsersList, 5).lan;
+    State mended = set;
+    mended.lan = windowsSet.lan;
     return {
         {"Set", Action::set, ordinary, set},
         {"Remove settings", Action::remove, set, ordinary},
@@ -81,6 +107,10 @@ class ActionTest : public HostsFileTest {
          Scope::user},
         {"Remove settings, hosts file alone", Action::remove, set, Settings(kOrdinaryHosts, kJoined + ";" + kUsersList),
          Scope::machine, false},
+        {"Set as Windows leaves it", Action::set, windows, windowsSet},
+        {"Remove settings as Windows leaves it", Action::remove, windowsSet,
+         AsWindowsLeavesIt(ordinary, kUsersList, 7)},
+        {"Set, a per-connection value lacking them", Action::set, unmended, mended, Scope::both, false},
     };
   }
 
@@ -90,8 +120,13 @@ class ActionTest : public HostsFileTest {
     else
       RemoveHosts();
     SetValue(kProxyKey, kProxyName, state.proxy, true);
+    SetValue(kConnectionsKey, "DefaultConnectionSettings", state.lan);
+    SetValue(kConnectionsKey, "SavedLegacySettings", state.saved);
   }
-  State Now() const { return {HostsIfAny(), Value(kProxyKey, kProxyName, true)}; }
+  State Now() const {
+    return {HostsIfAny(), Value(kProxyKey, kProxyName, true), Value(kConnectionsKey, "DefaultConnectionSettings"),
+            Value(kConnectionsKey, "SavedLegacySettings")};
+  }
 };
 
 // Runs the case's action; true when it told of a failure. A failure names
@@ -107,7 +142,9 @@ bool FailureTold(const Case& c, const CString& hostsPath) {
     EXPECT_EQ(error.m_strFileName, hostsPath);
   } catch (const CRegistryException& error) {
     if (error.m_strValueName != kPolicyName) {
-      EXPECT_EQ(error.m_strValueName, kValueName);
+      EXPECT_TRUE(error.m_strValueName == kValueName || error.m_strValueName == kLanName ||
+                  error.m_strValueName == kSavedName)
+          << error.m_strValueName;
     }
   }
   for (const Outcome& outcome : outcomes) EXPECT_NE(outcome.state, Outcome::changed) << outcome.target;
@@ -130,7 +167,11 @@ TEST_F(ActionTest, EachActionCarriesItsSettingsThroughAndTellsWhichChanged) {
     const auto changed = [](bool differ) { return differ ? Outcome::changed : Outcome::unchanged; };
     std::vector<std::pair<CString, Outcome::State>> expected;
     if (c.scope != Scope::user) expected.emplace_back(m_path, changed(c.before.hosts != c.after.hosts));
-    if (c.scope != Scope::machine) expected.emplace_back(kValueName, changed(c.before.proxy != c.after.proxy));
+    if (c.scope != Scope::machine) {
+      expected.emplace_back(kValueName, changed(c.before.proxy != c.after.proxy));
+      if (c.before.lan) expected.emplace_back(kLanName, changed(c.before.lan != c.after.lan));
+      if (c.before.saved) expected.emplace_back(kSavedName, changed(c.before.saved != c.after.saved));
+    }
     EXPECT_EQ(told, expected);
   }
 }
@@ -153,12 +194,17 @@ TEST_F(ActionTest, TheActionOfferedFollowsTheWildcardAlone) {
   }
 }
 
-// Values another program stored that Set would turn into text: told, and
-// neither setting changed.
+// Values another program stored that Set would turn into text, and
+// per-connection values of a form Set might garble: told, and neither
+// setting changed. The dialog offers by the text value alone.
 TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
+  ConnectionBytes unknown;
+  unknown.version = 0x99;
+  const std::string known = ConnectionBytes().Bytes();
   const struct {
     Stored value;
     CRegistryException::Cause told;
+    bool connection = false;  // the value is DefaultConnectionSettings; ProxyOverride is text
   } values[] = {
       {{REG_MULTI_SZ,
         WideSz(Wide("a.ex")).bytes + WideSz(Wide("b.ex")).bytes + WideSz(Wide("<local>")).bytes + std::string(2, '\0')},
@@ -167,19 +213,28 @@ TEST_F(ActionTest, AProxyListThatIsNoTextOfTheCodePageIsToldAndChangesNothing) {
       {{REG_BINARY, "a.test"}, CRegistryException::notText},
       {WideSz({'b', 0xFC, 'c', 'h', 'e', 'r', '.', 'e', 'x', ';', 0xD55C, 0xAD6D, '.', 'e', 'x', ';', '<', 'l', '>'}),
        CRegistryException::notInCodePage},
+      {{REG_BINARY, unknown.Bytes()}, CRegistryException::unknownForm, true},
+      {{REG_BINARY, known.substr(0, known.size() - ConnectionBytes().rest.size() - 1)},
+       CRegistryException::unknownForm,
+       true},
+      {WideSz(Wide("a.test")), CRegistryException::unknownForm, true},
   };
-  for (const auto& [value, told] : values) {
+  for (const auto& [value, told, connection] : values) {
     for (const Action action : {Action::set, Action::remove}) {
-      const State before{kOrdinaryHosts, value};
+      State before{kOrdinaryHosts, value};
+      if (connection) before = {kOrdinaryHosts, Settings({}, kUsersList).proxy, value};
       Put(before);
       try {
         CarryOut(action);
         ADD_FAILURE() << "no registry error for type " << value.type;
       } catch (const CRegistryException& error) {
         EXPECT_EQ(error.m_cause, told);
-        EXPECT_EQ(error.m_strValueName, kValueName);
+        EXPECT_EQ(error.m_strValueName, connection ? kLanName : kValueName);
       }
-      EXPECT_THROW(OfferedAction(), CRegistryException);
+      if (connection)
+        EXPECT_EQ(OfferedAction(), Action::set);
+      else
+        EXPECT_THROW(OfferedAction(), CRegistryException);
       EXPECT_EQ(Now(), before);
     }
   }
@@ -213,11 +268,14 @@ TEST_F(ActionTest, TheCheckNamesWhatSetWouldAdd) {
   std::vector<CString> allHosts;
   for (const ManagedHost& row : kManagedHosts) allHosts.emplace_back(row.hostName);
   std::vector<CString> allExceptions(kProxyExceptions.begin(), kProxyExceptions.end());
+  State textAlone = Settings(kOrdinaryHosts + managed, kJoined + ";" + kUsersList);
+  textAlone.lan = Stored{REG_BINARY, ConnectionBytes::With(kUsersList).Bytes()};
   const struct {
     const char* name;
     State state;
     std::vector<CString> hostsLack;
     std::vector<CString> proxyLacks;
+    std::optional<std::vector<CString>> lanLacks = std::nullopt;  // nothing: no such value
   } cases[] = {
       {"nothing set", Settings(kOrdinaryHosts, kUsersList), allHosts, allExceptions},
       {"no hosts file, no list", Settings(std::nullopt, std::nullopt), allHosts, allExceptions},
@@ -230,16 +288,21 @@ TEST_F(ActionTest, TheCheckNamesWhatSetWouldAdd) {
        Settings(managed.substr(ManagedLine(0).size() + ManagedLine(1).size()), kJoined.substr(kJoined.find(';') + 1)),
        {kManagedHosts[0].hostName, kManagedHosts[1].hostName},
        {kProxyWildcard}},
+      {"the text in place, the per-connection value not", textAlone, {}, {}, allExceptions},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Put(c.state);
     const std::vector<Shortfall> found = ::Check(Scope::both);
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), c.lanLacks ? 3u : 2u);
     EXPECT_EQ(found[0].target, m_path);
     EXPECT_EQ(found[0].missing, c.hostsLack);
     EXPECT_EQ(found[1].target, kValueName);
     EXPECT_EQ(found[1].missing, c.proxyLacks);
+    if (c.lanLacks) {
+      EXPECT_EQ(found[2].target, kLanName);
+      EXPECT_EQ(found[2].missing, *c.lanLacks);
+    }
     EXPECT_EQ(Now(), c.state);
     EXPECT_EQ(::Check(Scope::machine).size(), 1u);
   }
@@ -333,7 +396,8 @@ TEST_F(ActionTest, AListThatMayOnlyBeReadIsToldAsSuchAndChangesNothing) {
     fakewin::DenyChanges(HKEY_CURRENT_USER, kProxyKey.c_str());
     const bool writesList =
         c.scope != Scope::machine && (c.action == Action::remove || c.before.proxy != c.after.proxy);
-    EXPECT_EQ(::Check(c.scope).size(), c.scope == Scope::both ? 2u : 1u);
+    const size_t values = 1u + (c.before.lan ? 1u : 0u) + (c.before.saved ? 1u : 0u);
+    EXPECT_EQ(::Check(c.scope).size(), c.scope == Scope::machine ? 1u : values + (c.scope == Scope::both ? 1u : 0u));
     try {
       OfferedAction();
       ADD_FAILURE() << "an action offered";

@@ -8,6 +8,8 @@
 
 #include "Action.h"
 #include "CommandLine.h"
+#include "ConnectionBytes.h"
+#include "ConnectionSettings.h"
 #include "DesktopUser.h"
 #include "ProfilesFixture.h"
 #include "ProxyPolicy.h"
@@ -17,6 +19,17 @@ namespace {
 
 const std::string kJoined(ProxyExceptionsJoined().View());
 const std::string kOrdinaryHosts = "127.0.0.1       localhost\r\n10.0.0.5\tprinter.test\r\n";
+const std::string kConnections = std::string(INTERNET_SETTINGS_PATH) + "\\Connections";
+const char kLan[] = "DefaultConnectionSettings";
+const CString kLanPath = CString(INTERNET_SETTINGS_PATH) + "\\Connections\\" + kLan;
+
+RegistryValues::Stored Lan(const std::string& bypass) { return {REG_BINARY, ConnectionBytes::With(bypass).Bytes()}; }
+// The bypass list of a per-connection value, and its change counter.
+std::pair<std::string, int> BypassOf(const std::optional<RegistryValues::Stored>& value) {
+  if (!value) return {"(none)", 0};
+  return {std::string(BypassListOf(value->bytes).value_or("(unknown form)")),
+          static_cast<unsigned char>(value->bytes[4])};
+}
 using Told = std::vector<std::pair<CString, Outcome::State>>;
 
 VerbResult RunWith(std::vector<const char*> arguments) {
@@ -117,6 +130,11 @@ TEST_F(AllUsersTest, OneProfileNeverStopsTheOthers) {
       {"a list not text", "teacher",
        [&] {
          SetValue(HKEY_USERS, teachersList, kProxyName, Stored{REG_DWORD, std::string(4, '\0')});
+       },
+       true},
+      {"a per-connection value of a form not known", "pupil1",
+       [&] {
+         SetInHive(Row("pupil1"), kConnections, kLan, Stored{REG_BINARY, std::string(8, '\x99')});
        },
        true},
       {"a list outside the code page", "teacher",
@@ -258,6 +276,31 @@ TEST_F(AllUsersTest, HivesAnEarlierRunLeftLoadedAreUnloadedFirst) {
   }
 }
 
+// Each user's per-connection value changes with their list, whether the
+// hive is the signed-in user's or loaded for the run, and is named.
+TEST_F(AllUsersTest, EveryProfilesPerConnectionValueChangesWithItsList) {
+  for (const char* folder : {"teacher", "pupil1"}) SetInHive(Row(folder), kConnections, kLan, Lan(Row(folder).list));
+  fakewin::SetUsers("S-1-5-18", nullptr);
+  EXPECT_EQ(RunWith({"/check", "/allusers"}).status, kExitNothingChanged);
+  VerbResult result = RunWith({"/set", "/allusers", "/quiet"});
+  EXPECT_EQ(result.status, kExitCompleted);
+  for (const char* folder : {"teacher", "pupil1"}) {
+    SCOPED_TRACE(folder);
+    const Told told = TellingOf(result.outcomes);
+    EXPECT_NE(std::find(told.begin(), told.end(), std::pair{ListName(Row(folder), kLanPath), Outcome::changed}),
+              told.end());
+    EXPECT_EQ(BypassOf(InHive(Row(folder), kConnections, kLan)), std::pair(kJoined + ";" + Row(folder).list, 6));
+  }
+  EXPECT_EQ(RunWith({"/check", "/allusers"}).status, kExitCompleted);
+  SetInHive(Row("pupil1"), kConnections, kLan, Lan(Row("pupil1").list));
+  EXPECT_EQ(RunWith({"/check", "/allusers"}).status, kExitNothingChanged) << "a value lacking them is not in place";
+  RunWith({"/set", "/allusers", "/quiet"});
+  EXPECT_EQ(RunWith({"/remove", "/allusers", "/quiet"}).status, kExitCompleted);
+  EXPECT_EQ(BypassOf(InHive(Row("teacher"), kConnections, kLan)), std::pair(Row("teacher").list, 7));
+  EXPECT_EQ(BypassOf(InHive(Row("pupil1"), kConnections, kLan)), std::pair(Row("pupil1").list, 7));
+  EXPECT_EQ(InHive(Row("pupil2"), kConnections, kLan), std::nullopt) << "made where there was none";
+}
+
 // Where the policy makes proxy settings per machine, the machine's list is
 // read, offered by, written and named, whoever runs the tool and for
 // whichever users; elsewhere the policy changes nothing.
@@ -287,6 +330,8 @@ TEST_F(AllUsersTest, UnderThePerMachinePolicyTheMachinesListsAreTheOnesInForce) 
     SetValue(HKEY_LOCAL_MACHINE, PROXY_POLICY_PATH, "ProxySettingsPerUser", c.policy);
     SetValue(HKEY_LOCAL_MACHINE, kProxyKey, kProxyName, Sz("machine.test"));
     SetValue(HKEY_LOCAL_MACHINE, key32, kProxyName, Sz("machine32.test"));
+    SetValue(HKEY_LOCAL_MACHINE, kConnections, kLan, Lan("machine.test"));
+    SetValue(HKEY_LOCAL_MACHINE, key32 + "\\Connections", kLan, Lan("machine32.test"));
     SetValue(kProxyKey, kProxyName, Sz("user.test"));
     fakewin::SetUsers(c.process, std::string(c.process) == fakewin::kUserSid ? c.process : nullptr);
     const Snapshot profiles = Now();
@@ -300,8 +345,12 @@ TEST_F(AllUsersTest, UnderThePerMachinePolicyTheMachinesListsAreTheOnesInForce) 
               Sz(c.machine ? kJoined + ";machine.test" : "machine.test"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key32, kProxyName),
               Sz(c.machine ? kJoined + ";machine32.test" : "machine32.test"));
-    EXPECT_EQ(outcomes.size() > 1 &&
-                  outcomes[1].target == "HKEY_LOCAL_MACHINE\\" + CString(key32.c_str()) + "\\" + kProxyName.c_str(),
+    EXPECT_EQ(BypassOf(Value(HKEY_LOCAL_MACHINE, kConnections, kLan)).first,
+              c.machine ? kJoined + ";machine.test" : "machine.test");
+    EXPECT_EQ(BypassOf(Value(HKEY_LOCAL_MACHINE, key32 + "\\Connections", kLan)).first,
+              c.machine ? kJoined + ";machine32.test" : "machine32.test");
+    EXPECT_EQ(outcomes.size() > 2 &&
+                  outcomes[2].target == "HKEY_LOCAL_MACHINE\\" + CString(key32.c_str()) + "\\" + kProxyName.c_str(),
               c.machine);
     EXPECT_EQ(Value(kProxyKey, kProxyName),
               Sz(!c.machine && c.users == Users::desktop ? kJoined + ";user.test" : "user.test"));
@@ -313,6 +362,7 @@ TEST_F(AllUsersTest, UnderThePerMachinePolicyTheMachinesListsAreTheOnesInForce) 
     CarryOut(Action::remove, Scope::user, nullptr, c.users);
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kProxyKey, kProxyName), Sz("machine.test"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key32, kProxyName), Sz("machine32.test"));
+    EXPECT_EQ(BypassOf(Value(HKEY_LOCAL_MACHINE, key32 + "\\Connections", kLan)).first, "machine32.test");
     SetValue(HKEY_LOCAL_MACHINE, PROXY_POLICY_PATH, "ProxySettingsPerUser", std::nullopt);
   }
 }

@@ -119,22 +119,40 @@ class ProfilesTest : public HostsFileTest {
   // Each profile's list as text; a hive not loaded is loaded to read it.
   std::map<std::string, std::string> Lists() {
     std::map<std::string, std::string> lists;
-    const HivePrivileges privileges;
     for (const ProfileRow& row : m_profiles) {
-      const bool loadHere = !IsSignedIn(row);
-      if (loadHere) RegLoadKeyA(HKEY_USERS, kScratch, HivePath(row));
-      const std::string key = std::string(loadHere ? kScratch : row.sid) + "\\" + kProxyKey;
-      const auto value = Value(HKEY_USERS, key, kProxyName);
+      const auto value = InHive(row, kProxyKey, kProxyName.c_str());
       lists[row.folder] = value ? value->bytes.substr(0, value->bytes.find('\0')) : "(none)";
-      if (loadHere) RegUnLoadKeyA(HKEY_USERS, kScratch);
     }
     return lists;
   }
 
+  // `work` on the key of the profile's hive (its name under HKEY_USERS); a
+  // hive not loaded is loaded for it.
+  template <typename Work>
+  auto AtHive(const ProfileRow& row, Work work) {
+    const HivePrivileges privileges;
+    const bool loadHere = !IsSignedIn(row);
+    if (loadHere) RegLoadKeyA(HKEY_USERS, kScratch, HivePath(row));
+    auto result = work(std::string(loadHere ? kScratch : row.sid));
+    if (loadHere) RegUnLoadKeyA(HKEY_USERS, kScratch);
+    return result;
+  }
+  // A value under `key` (below the hive's root) of the profile's hive, as
+  // held; a hive not loaded is loaded for it.
+  std::optional<Stored> InHive(const ProfileRow& row, const std::string& key, const char* name) {
+    return AtHive(row, [&](const std::string& root) { return Value(HKEY_USERS, root + "\\" + key, name); });
+  }
+  void SetInHive(const ProfileRow& row, const std::string& key, const char* name, const std::optional<Stored>& value) {
+    AtHive(row, [&](const std::string& root) {
+      SetValue(HKEY_USERS, root + "\\" + key, name, value);
+      return 0;
+    });
+  }
+
   // The name a run gives the profile's list: by the user's key while they
   // are signed in, else by the hive file.
-  CString ListName(const ProfileRow& row) const {
-    return (IsSignedIn(row) ? "HKEY_USERS\\" + CString(row.sid) : HivePath(row)) + "\\" + PROXY_OVERRIDE_PATH;
+  CString ListName(const ProfileRow& row, const char* value = PROXY_OVERRIDE_PATH) const {
+    return (IsSignedIn(row) ? "HKEY_USERS\\" + CString(row.sid) : HivePath(row)) + "\\" + value;
   }
   CString HivePath(const ProfileRow& row) const {
     return CString(ProfileFolder(row) + (row.mandatory ? "\\NTUSER.MAN" : "\\NTUSER.DAT"));

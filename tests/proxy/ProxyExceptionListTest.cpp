@@ -1,4 +1,5 @@
 #include "ProxyExceptionList.h"
+#include "ProxyListChange.h"
 
 #include <vector>
 
@@ -37,8 +38,8 @@ class ProxyOverrideTest : public RegistryTest {
   }
   static std::optional<Stored> Override() { return Value(kProxyKey, kProxyName); }
 
-  static void Set() { ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()).Write(); }
-  static void Remove() { ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride()).Write(); }
+  static void Set() { ProxyListChange::AddProxyExceptionSet(ProxyListInForce()).Write(); }
+  static void Remove() { ProxyListChange::RemoveProxyExceptionSet(ProxyListInForce()).Write(); }
 
   static std::vector<std::string> Entries(const Current& text) {
     SetOverride(text);
@@ -255,14 +256,14 @@ TEST_F(ProxyOverrideTest, TheListIsThatOfTheUserAtTheDesktop) {
 
 // Running programs are told once the value has changed, and only then.
 TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
-  const std::vector<DWORD> told = {39, 37};  // settings changed, then refresh
+  const std::vector<DWORD> told = {95, 39, 37};  // proxy settings changed, settings changed, then refresh
   SetOverride("a.test");
   fakewin::TakeInternetOptions();
-  const ProxyOverrideChange set = ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride());
+  const ProxyListChange set = ProxyListChange::AddProxyExceptionSet(ProxyListInForce());
   EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
-  EXPECT_TRUE(set.Undo());
+  EXPECT_EQ(set.Undo().front().state, ProxyListChange::PutBack::done);
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   SetOverride(W);
   Set();  // the wildcard is there: nothing written
@@ -282,10 +283,11 @@ TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
   for (const Current& value : {Current(), Current("a.test"), Current(J + ";a.test")}) {
     SetOverride(value);
     const std::optional<Stored> before = Value(kProxyKey, kProxyName, true);
-    for (const auto& change : {ProxyOverrideChange::AddProxyExceptionSet(ProxyOverride()),
-                               ProxyOverrideChange::RemoveProxyExceptionSet(ProxyOverride())}) {
+    for (const auto& change : {ProxyListChange::AddProxyExceptionSet(ProxyListInForce()),
+                               ProxyListChange::RemoveProxyExceptionSet(ProxyListInForce())}) {
       change.Write();
-      EXPECT_TRUE(change.Undo());
+      for (const ProxyListChange::PutBack& value : change.Undo())
+        EXPECT_EQ(value.state, ProxyListChange::PutBack::done);
       EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");
     }
   }

@@ -235,7 +235,7 @@ def about_box(dep):
 # cause; another run busy; the file refusals; what became of each setting
 # after an action on the command line.
 STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 61475] + list(range(61856, 61871)) + \
-    list(range(61880, 61888)) + [61890, 61891, 61892, 61893, 61895, 61896]
+    list(range(61880, 61889)) + [61890, 61891, 61892, 61893, 61895, 61896]
 # The event log's message file (RCDATA).
 EVENT_MESSAGES_ID = 129
 
@@ -270,6 +270,7 @@ def check_strings(t, entries):
         61885: "%1 にｼｽﾃﾑの文字ｺｰﾄﾞで表せない文字があるため、読み取れません。",
         61886: "%1 を変更する権限がありません。",
         61887: "%1 の置き換えに失敗しました。%2 は別のﾌﾟﾛｸﾞﾗﾑが変更したため、元に戻しませんでした。",
+        61888: "%1 はこのﾂｰﾙが扱える形式ではないため、読み取れません。",
         61890: "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。",
         61891: "%1 はUTF-16で保存されているため、処理できません。",
         61892: "%1 はCtrl-Z(ﾌｧｲﾙの終わり)の後にも行があるため、処理できません。",
@@ -281,7 +282,7 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    for sid in (105, 107, 108, 109, 110, 61883, 61884, 61885, 61886, 61891, 61892, 61893, 61895, 61896):
+    for sid in (105, 107, 108, 109, 110, 61883, 61884, 61885, 61886, 61888, 61891, 61892, 61893, 61895, 61896):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
     for sid in (61882, 61887):
         t.check(s.get(sid, "").count("%1") == 1 and s.get(sid, "").count("%2") == 1,
