@@ -52,9 +52,20 @@
 //                   "source-" removes the source
 //   squat           what any user may do: hold an event under the name of the lock of the
 //                   versions before, until the end
+//   ieproxy=TEXT    the user's proxy settings as Internet Options leaves them for a proxy server:
+//                   ProxyEnable 1, ProxyServer, ProxyOverride TEXT, and both per-connection values
+//                   (version 0x46, flags direct and proxy, the server, TEXT, the bytes Windows
+//                   writes after); "ieproxy-" deletes all but ProxyOverride
+//   connection?NAME "connection NAME HEX": the per-connection value NAME (DefaultConnectionSettings,
+//                   SavedLegacySettings) exactly as held, or "connection NAME <missing>"
+//   connection=NAME:HEX  store it as REG_BINARY with the bytes HEX; "connection-NAME" deletes it
+//   inforce?        "winhttp TEXT" (WinHttpGetIEProxyConfigForCurrentUser's bypass) and "wininet TEXT"
+//                   (InternetQueryOption's for the LAN connection): the bypass lists programs go by,
+//                   TEXT "<none>" where there is none
 #include <windows.h>
-// After windows.h, which it builds on.
+// After windows.h, which they build on.
 #include <sddl.h>
+#include <wininet.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +78,7 @@
 #include "ManagedHosts.h"
 #include "ProxyPolicy.h"
 #include "RegistryValues.h"
+#include "SystemLibrary.h"
 #include "UserProfiles.h"
 
 namespace {
@@ -258,15 +270,30 @@ void HelpRequests() {
   g_helpRequests.clear();
 }
 
+std::string FromHex(const std::string& hex) {
+  if (hex.size() % 2 != 0) Fail("odd hex");
+  std::string bytes;
+  for (size_t at = 0; at < hex.size(); at += 2)
+    bytes += static_cast<char>(std::strtoul(hex.substr(at, 2).c_str(), nullptr, 16));
+  return bytes;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  char pair[3];
+  for (const char byte : bytes) {
+    std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(byte));
+    hex += pair;
+  }
+  return hex;
+}
+
 void SetProxyRaw(const std::string& typeAndHex) {
   const size_t colon = typeAndHex.find(':');
-  if (colon == std::string::npos || (typeAndHex.size() - colon - 1) % 2 != 0) Fail("proxyraw=TYPE:HEX");
-  std::string bytes;
-  for (size_t at = colon + 1; at < typeAndHex.size(); at += 2)
-    bytes += static_cast<char>(std::strtoul(typeAndHex.substr(at, 2).c_str(), nullptr, 16));
+  if (colon == std::string::npos) Fail("proxyraw=TYPE:HEX");
   const auto type = static_cast<DWORD>(std::strtoul(typeAndHex.c_str(), nullptr, 10));
-  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName, RegistryValues::Stored{type, bytes},
-                           true);
+  RegistryValues::SetValue(RegistryValues::kProxyKey, RegistryValues::kProxyName,
+                           RegistryValues::Stored{type, FromHex(typeAndHex.substr(colon + 1))}, true);
 }
 
 // The access list of ProxyOverride's key, read or given. Its owner may change
@@ -352,9 +379,7 @@ void ProxyRaw() {
     std::printf("proxyraw <missing>\n");
     return;
   }
-  std::printf("proxyraw %lu ", static_cast<unsigned long>(value->type));
-  for (const char byte : value->bytes) std::printf("%02X", static_cast<unsigned char>(byte));
-  std::printf("\n");
+  std::printf("proxyraw %lu %s\n", static_cast<unsigned long>(value->type), Hex(value->bytes).c_str());
 }
 
 std::string HostsPath() {
@@ -541,6 +566,107 @@ void Source(const std::string& command) {
   std::printf("source %s\n", file ? file->bytes.substr(0, file->bytes.find('\0')).c_str() : "<missing>");
 }
 
+// The per-connection values of the LAN settings, beside ProxyOverride.
+const std::string kConnectionsKey = RegistryValues::kProxyKey + "\\Connections";
+const char* const kConnectionNames[] = {"DefaultConnectionSettings", "SavedLegacySettings"};
+const char kProxyServer[] = "proxy.school.example:8080";
+
+RegistryValues::Stored Dword(DWORD number) {
+  return {REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+}
+
+// As Internet Options writes it: version 0x46, the change counter, flags
+// (direct and proxy), then each field as a length and its narrow text
+// (server, bypass, auto-config URL), then 4 bytes and 28 zero bytes.
+std::string ConnectionSettings(DWORD counter, const std::string& bypass) {
+  std::string bytes;
+  const auto append = [&](DWORD word) { bytes.append(reinterpret_cast<const char*>(&word), sizeof word); };
+  for (const DWORD word : {DWORD{0x46}, counter, DWORD{3}}) append(word);
+  for (const std::string& field : {std::string(kProxyServer), bypass, std::string()}) {
+    append(static_cast<DWORD>(field.size()));
+    bytes += field;
+  }
+  append(1);
+  return bytes + std::string(28, '\0');
+}
+
+void IeProxy(const std::string& command) {
+  const std::string& key = RegistryValues::kProxyKey;
+  if (command == "ieproxy-") {
+    for (const char* name : {"ProxyEnable", "ProxyServer"}) RegistryValues::SetValue(key, name, std::nullopt);
+    for (const char* name : kConnectionNames) RegistryValues::SetValue(kConnectionsKey, name, std::nullopt);
+    return;
+  }
+  const std::string bypass = command.substr(8);
+  RegistryValues::SetValue(key, "ProxyEnable", Dword(1));
+  RegistryValues::SetValue(key, "ProxyServer", RegistryValues::Sz(kProxyServer));
+  RegistryValues::SetValue(key, RegistryValues::kProxyName, RegistryValues::Sz(bypass));
+  // Their counters differ, as they do once the settings were changed a few times.
+  DWORD counter = 0x2A;
+  for (const char* name : kConnectionNames)
+    RegistryValues::SetValue(kConnectionsKey, name,
+                             RegistryValues::Stored{REG_BINARY, ConnectionSettings(counter--, bypass)});
+}
+
+void Connection(const std::string& command) {
+  const char verb = command[10];
+  const std::string rest = command.substr(11);
+  if (verb == '?') {
+    const auto value = RegistryValues::Value(kConnectionsKey, rest);
+    std::printf("connection %s %s\n", rest.c_str(), value ? Hex(value->bytes).c_str() : "<missing>");
+  } else if (verb == '-') {
+    RegistryValues::SetValue(kConnectionsKey, rest, std::nullopt);
+  } else {
+    const size_t colon = rest.find(':');
+    if (verb != '=' || colon == std::string::npos) Fail("connection=NAME:HEX");
+    RegistryValues::SetValue(kConnectionsKey, rest.substr(0, colon),
+                             RegistryValues::Stored{REG_BINARY, FromHex(rest.substr(colon + 1))});
+  }
+}
+
+// WINHTTP_CURRENT_USER_IE_PROXY_CONFIG: winhttp.h and wininet.h do not go
+// together.
+struct IeProxyConfig {
+  BOOL autoDetect;
+  LPWSTR autoConfigUrl;
+  LPWSTR proxy;
+  LPWSTR proxyBypass;
+};
+using GetIeProxyConfig = BOOL(WINAPI*)(IeProxyConfig* config);
+using QueryOption = BOOL(WINAPI*)(HINTERNET internet, DWORD option, void* buffer, DWORD* length);
+
+void PrintBypass(const char* label, LPWSTR bypass) {
+  std::printf("%s %s\n", label, bypass ? Utf8(bypass).c_str() : "<none>");
+  if (bypass) GlobalFree(bypass);
+}
+
+// Loaded from the system directory when asked for, as the tool loads them:
+// the driver's copy run beside a planted wininet.dll must still start, and
+// take that one only when told to load it by name.
+void InForce() {
+  const SystemLibrary winhttp("winhttp.dll");
+  const auto getConfig = winhttp.Export<GetIeProxyConfig>("WinHttpGetIEProxyConfigForCurrentUser");
+  IeProxyConfig config{};
+  if (getConfig == nullptr || !getConfig(&config)) Fail("WinHttpGetIEProxyConfigForCurrentUser");
+  for (const LPWSTR text : {config.autoConfigUrl, config.proxy})
+    if (text) GlobalFree(text);
+  PrintBypass("winhttp", config.proxyBypass);
+
+  const SystemLibrary wininet("wininet.dll");
+  const auto query = wininet.Export<QueryOption>("InternetQueryOptionW");
+  INTERNET_PER_CONN_OPTIONW option{};
+  option.dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+  INTERNET_PER_CONN_OPTION_LISTW list{};
+  list.dwSize = sizeof list;
+  list.pszConnection = nullptr;  // the LAN connection
+  list.dwOptionCount = 1;
+  list.pOptions = &option;
+  DWORD size = sizeof list;
+  if (query == nullptr || !query(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+    Fail("InternetQueryOptionW");
+  PrintBypass("wininet", option.Value.pszValue);
+}
+
 void Run(const std::string& command) {
   const auto argument = [&] { return command.substr(command.find(':') + 1); };
   if (command == "wait") {
@@ -635,6 +761,12 @@ void Run(const std::string& command) {
     Source(command);
   } else if (command == "squat") {
     if (CreateEventA(nullptr, TRUE, FALSE, "Global\\OrvaneSetup.Settings") == nullptr) Fail("squat");
+  } else if (command.rfind("ieproxy", 0) == 0) {
+    IeProxy(command);
+  } else if (command.rfind("connection", 0) == 0 && command.size() > 10) {
+    Connection(command);
+  } else if (command == "inforce?") {
+    InForce();
   } else if (command == "joined") {
     std::printf("joined %s\n", ProxyExceptionsJoined().GetString());
   } else {

@@ -8,6 +8,7 @@ import itertools
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -28,6 +29,10 @@ CHECK_IN_PLACE = "設定済みです。"
 READ_ONLY_TOLD = " は読み取り専用のため、変更できません。"
 PROXY_WINDOWS_NAME = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ProxyOverride"
 BUSY = "別の設定ﾂｰﾙが設定を変更中です。しばらくしてから、もう一度実行してください。"
+# The per-connection values of the LAN settings, which WinHTTP, and so browsers and .NET, read.
+CONNECTIONS_WINDOWS_KEY = PROXY_WINDOWS_NAME.rsplit("\\", 1)[0] + "\\Connections\\"
+CONNECTION_VALUES = ("DefaultConnectionSettings", "SavedLegacySettings")
+TARGET_CHANGED, TARGET_UNCHANGED = " を変更しました。", " は変更の必要がありませんでした。"
 LOG = os.path.join("drive_c", "ProgramData", "Orvane", "OrvaneSetup.log")
 # Wine traces each dialog template it builds, message boxes' too.
 DIALOG_TRACE = "DIALOG_ParseTemplate32"
@@ -97,6 +102,15 @@ class Session:
     def proxy_raw(self):
         """ProxyOverride exactly as the registry holds it."""
         return self.drive("proxyraw?")[0]
+
+    def connection(self, name):
+        """The per-connection value `name` exactly as held, or None."""
+        held = self.drive(f"connection?{name}")[0].split(" ")[2]
+        return None if held == "<missing>" else bytes.fromhex(held)
+
+    def in_force(self):
+        """The bypass lists that WinHTTP and WinINet report."""
+        return tuple(line.split(" ", 1)[1] for line in self.drive("inforce?"))
 
     def command(self, *arguments, exe=None, box=False):
         """The tool started by a batch file, as a deployment system starts
@@ -350,6 +364,113 @@ def test_command_line(s):
     s.drive("proxy=" + joined)
     stderr = s.command("/check", "/quiet")[2]
     expect([l.split(" に ")[1].split(" ")[0] for l in stderr.splitlines()] == [names[0], names[16], names[30]], stderr)
+
+
+def connection_bytes(version, bypass, bypass_length=None):
+    """A per-connection value of `version`: flags direct and proxy, a server, `bypass` (under its own length or
+    the one given), no auto-config URL, and 32 bytes after."""
+    server, text = b"proxy.school.example:8080", bypass.encode("cp932")
+    length = len(text) if bypass_length is None else bypass_length
+    return struct.pack("<4I", version, 7, 3, len(server)) + server + struct.pack("<I", length) + text + bytes(36)
+
+
+def bypass_field(data):
+    """Where a per-connection value's bypass list lies: the offset of its length, and its end."""
+    at = 16 + struct.unpack_from("<I", data, 12)[0]
+    return at, at + 4 + struct.unpack_from("<I", data, at)[0]
+
+
+def bypass_of(data):
+    start, end = bypass_field(data)
+    return data[start + 4:end].decode("cp932")
+
+
+def described(data):
+    """A per-connection value in short, for a failure's message."""
+    return "missing" if data is None else f"{len(data)} bytes, counter {data[4]}, list {bypass_of(data)!r}"
+
+
+def with_bypass(data, bypass):
+    """`data` as an action leaves it that writes `bypass`: the counter one up, every other byte as it was."""
+    start, end = bypass_field(data)
+    text = bypass.encode("cp932")
+    counter = struct.unpack_from("<I", data, 4)[0]
+    return data[:4] + struct.pack("<I", counter + 1) + data[8:start] + struct.pack("<I", len(text)) + text + data[end:]
+
+
+def test_exceptions_in_force_for_programs(s):
+    """The exception list as programs go by it, from the proxy settings as Windows' Internet Options leaves
+    them (a proxy server; one list in the text value and in both per-connection values). Under wine, WinHTTP,
+    which browsers and .NET ask, reads DefaultConnectionSettings, and WinINet the text value. An action
+    changes a per-connection value in its list alone, its counter one up, or does not write it; /check judges
+    every value; one the tool cannot read is refused and named, every value left as it was."""
+    old = "old.school.example;<local>"
+    joined = s.joined + ";" + old
+    names = [PROXY_WINDOWS_NAME] + [CONNECTIONS_WINDOWS_KEY + value for value in CONNECTION_VALUES]
+    windows, user_set = f"ieproxy={old}", ["/set", "/user", "/quiet"]
+    dialog_set = ["wait", "click:1000", "box", "ok", "gone"]
+    lacking = [f"{name} に {e} がありません。" for name in names[1:] for e in s.joined.split(";")]
+    stored = lambda data: f"connection={CONNECTION_VALUES[0]}:{data.hex()}"
+    # what, the driver's commands to start from, the tool's arguments (or the driver's commands at its dialog),
+    # status, the list every value then holds (None: every byte as it was), what WinHTTP and WinINet then
+    # report, what standard error names, what the log says became of the values written
+    rows = [
+        ("/set /user", [windows], user_set, EXIT_COMPLETED, joined, (joined, joined), [], "changed"),
+        ("/remove /user", [f"ieproxy={joined}"], ["/remove", "/user", "/quiet"], EXIT_COMPLETED, old, (old, old), [],
+         "changed"),
+        ("the dialog's Set", [windows], dialog_set, EXIT_COMPLETED, joined, (joined, joined), [], "changed"),
+        ("/check, the text value alone holding them", [windows, f"proxy={joined}"], ["/check", "/quiet", "/user"],
+         EXIT_NOTHING_CHANGED, None, (old, joined), lacking, None),
+        ("/set, the text value alone holding them", [windows, f"proxy={joined}"], user_set, EXIT_COMPLETED, joined,
+         (joined, joined), [], "changed"),
+        ("a failed hosts replace", [windows], ["hold", *dialog_set[:4], "click:2", "gone"], EXIT_FAILED, None,
+         (old, old), [], "put back"),
+        ("a value of version 0x99", [windows, stored(connection_bytes(0x99, old))], user_set, EXIT_FAILED, None, None,
+         [names[1]], None),
+        ("lengths past the end", [windows, stored(connection_bytes(0x46, old, 0x1000))], user_set, EXIT_FAILED, None,
+         None, [names[1]], None),
+    ]
+    failures = []
+    try:
+        for what, start, arguments, status, bypass, in_force, told, logged in rows:
+            try:
+                s.set_hosts(ORIGINAL_HOSTS)
+                s.drive(*start)
+                before = [s.proxy_raw()] + [s.connection(value) for value in CONNECTION_VALUES]
+                changed = [bypass is not None and was != bypass
+                           for was in [s.proxy()] + [bypass_of(data) for data in before[1:]]]
+                if arguments[0].startswith("/"):
+                    got, stdout, stderr, _, _ = s.command(*arguments)
+                else:
+                    with s.running(status):
+                        s.drive(*arguments)
+                    got, stdout, stderr = status, None, ""
+                expect(got == status, f"status {got}, not {status}: {stderr!r}")
+                reported = s.in_force()
+                expect(in_force is None or reported == in_force, f"WinHTTP, WinINet report {reported}")
+                if bypass is None:
+                    after = [s.proxy_raw()] + [s.connection(value) for value in CONNECTION_VALUES]
+                    expect(after == before, f"a value changed: {after} after {before}")
+                else:
+                    expect(s.proxy() == bypass, f"ProxyOverride {s.proxy()!r}")
+                    for value, was in zip(CONNECTION_VALUES, before[1:]):
+                        want, now = with_bypass(was, bypass) if bypass_of(was) != bypass else was, s.connection(value)
+                        expect(now == want, f"{value}: {described(now)}, not {described(want)}")
+                lines = stderr.lower().splitlines()
+                expect(len(lines) == len(told) and all(any(t.lower() in line for line in lines) for t in told),
+                       f"told {stderr!r}")
+                for name, did in zip(names, changed):
+                    if stdout is not None and status == EXIT_COMPLETED:
+                        line = name + (TARGET_CHANGED if did else TARGET_UNCHANGED)
+                        expect(line.lower() in stdout.lower().splitlines(), f"{name}: output {stdout!r}")
+                    state = "unchanged" if logged == "changed" and not did else logged
+                    expect(not logged or f"\ttarget={name}: {state}".lower() in s.log_lines()[-1].lower(),
+                           f"{name}: logged {s.log_lines()[-1]!r}")
+            except Exception as error:  # every row's fault told at once
+                failures.append(f"{what}: {error}")
+    finally:
+        s.drive("ieproxy-")
+    expect(not failures, "\n  ".join(failures))
 
 
 def test_no_desktop(s):
@@ -793,6 +914,9 @@ def main():
     parser.add_argument("--only", help="run only the tests whose names hold this text")
     args = parser.parse_args()
     os.makedirs(args.shots, exist_ok=True)
+    # Wine's WinINet takes these over the registry's exception list.
+    for name in ("no_proxy", "NO_PROXY"):
+        os.environ.pop(name, None)
     xvfb = ensure_display()
     # Our own X server has no window manager: a virtual desktop as large as
     # its screen draws the windows' frames, and the pictures show them.
@@ -802,7 +926,7 @@ def main():
     tests = [test_set_then_remove, test_closing_changes_nothing, test_about_box_from_system_commands,
              test_locked_hosts_changes_nothing, test_blocked_replace_puts_the_proxy_list_back,
              test_unreadable_proxy_list_is_told_at_opening, test_read_only_hosts_is_refused_and_stays_read_only,
-             test_linked_hosts_is_updated_where_it_leads, test_command_line,
+             test_linked_hosts_is_updated_where_it_leads, test_command_line, test_exceptions_in_force_for_programs,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
              test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
              test_nothing_a_pupil_made_is_followed_renamed_or_written, test_windows_installer_package,
