@@ -446,8 +446,9 @@ def test_exceptions_in_force_for_programs(s):
                         s.drive(*arguments)
                     got, stdout, stderr = status, None, ""
                 expect(got == status, f"status {got}, not {status}: {stderr!r}")
-                reported = s.in_force()
-                expect(in_force is None or reported == in_force, f"WinHTTP, WinINet report {reported}")
+                # A value WinHTTP cannot parse makes it fail: it is asked only of the others.
+                reported = s.in_force() if in_force else None
+                expect(reported == in_force, f"WinHTTP, WinINet report {reported}")
                 if bypass is None:
                     after = [s.proxy_raw()] + [s.connection(value) for value in CONNECTION_VALUES]
                     expect(after == before, f"a value changed: {after} after {before}")
