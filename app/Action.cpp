@@ -2,43 +2,38 @@
 
 #include <algorithm>
 #include <exception>
-#include <functional>
 #include <optional>
 
 #include "ActionLock.h"
+#include "BusyException.h"
+#include "DeploymentRecord.h"
 #include "HivePrivileges.h"
 #include "HostsFile.h"
 #include "LeftoverHives.h"
 #include "ProxyExceptionList.h"
 #include "ProxyListChange.h"
+#include "UndoRecord.h"
+#include "WrittenLists.h"
 
 namespace {
 
-// A list this run changed: the values it wrote, and how to put them back.
-struct Written {
-  std::vector<CString> values;
-  std::function<std::vector<ProxyListChange::PutBack>()> undo;
-};
-using WrittenLists = std::vector<Written>;
+// Between the tries of a run that another program's hold on the hosts file
+// stopped, everything put back.
+constexpr DWORD kHeldPauseMs = 1000;
 
-// The outcome of `target`; a new one when the run had not named it yet (a
-// value that only its failure named), at the end or right after `after`'s.
-Outcome& OutcomeOf(Outcomes& outcomes, const CString& target, const CString* after = nullptr) {
-  const auto named = [&](const CString& name) {
-    return std::find_if(outcomes.begin(), outcomes.end(),
-                        [&](const Outcome& outcome) { return outcome.target == name; });
-  };
-  if (const auto found = named(target); found != outcomes.end()) return *found;
-  const auto previous = after ? named(*after) : outcomes.end();
-  return *outcomes.insert(previous == outcomes.end() ? previous : previous + 1, Outcome{target});
+// Another program holds the hosts file open without sharing what the run
+// needs: it will let go.
+bool HeldByAnother(const CFileException& error) {
+  return error.m_lOsError == ERROR_SHARING_VIOLATION || error.m_lOsError == ERROR_LOCK_VIOLATION ||
+         error.m_lOsError == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 // The setting whose failure `error` is: the hosts file, or the value named.
 CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) {
   try {
     std::rethrow_exception(error);
-  } catch (const CFileException&) {
-    return hostsPath;
+  } catch (const CFileException& file) {
+    return file.m_strFileName.IsEmpty() ? hostsPath : file.m_strFileName;
   } catch (const CRegistryException& registry) {
     return registry.m_strValueName;
   } catch (...) {
@@ -46,132 +41,110 @@ CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) 
   }
 }
 
-// Puts back, the latest first, the lists written before `failed` failed;
-// raises CRegistryException, naming `failed` as the file, when one of them
-// cannot be (restoreFailed) or holds what another wrote since, and is left
-// so (changedByAnother).
-void PutBack(const WrittenLists& written, Outcomes& outcomes, const CString& failed) {
-  std::optional<CRegistryException> lost;
-  const auto keep = [&](CRegistryException::Cause cause, LONG osError, const CString& value) {
-    if (!lost) lost = CRegistryException(cause, osError, value);
-  };
-  for (auto list = written.rbegin(); list != written.rend(); ++list) {
-    for (const CString& value : list->values) OutcomeOf(outcomes, value).state = Outcome::notPutBack;
-    try {
-      for (const ProxyListChange::PutBack& value : list->undo()) {
-        if (value.state == ProxyListChange::PutBack::done)
-          OutcomeOf(outcomes, value.name).state = Outcome::putBack;
-        else if (value.state == ProxyListChange::PutBack::changedByAnother)
-          keep(CRegistryException::changedByAnother, 0, value.name);
-        else
-          keep(CRegistryException::restoreFailed, value.osError, value.name);
-      }
-    } catch (const CRegistryException& error) {  // a hive whose user's key could not be told
-      keep(CRegistryException::restoreFailed, error.m_lOsError, list->values.front());
-    } catch (const CFileException& error) {  // a hive that could not be loaded again
-      keep(CRegistryException::restoreFailed, error.m_lOsError, list->values.front());
-    }
-  }
-  if (!lost) return;
-  lost->m_strFileName = failed;
-  throw *lost;
-}
-
 ProxyListChange ChangeFor(bool set, const ProxyListKey& key) {
   return set ? ProxyListChange::AddProxyExceptionSet(key) : ProxyListChange::RemoveProxyExceptionSet(key);
 }
 
-// Each value of the list, changed or found as the action leaves it; and,
-// when it wrote any, how to put them back.
-void Record(Outcomes& outcomes, const ProxyListChange& change, WrittenLists& written,
-            std::function<std::vector<ProxyListChange::PutBack>()> undo) {
-  Written list{{}, std::move(undo)};
+// Each value of the change, changed or found as the action leaves it; the
+// values it wrote kept, to be put back.
+void Record(const CoveredList& list, const ProxyListChange& change, Outcomes& outcomes, WrittenLists& written) {
   const std::vector<ProxyListChange::Value> values = change.Values();
   // Told together: a list's other values right after its text value.
   const CString* previous = nullptr;
   for (const ProxyListChange::Value& value : values) {
-    OutcomeOf(outcomes, value.name, previous).state = value.writes ? Outcome::changed : Outcome::unchanged;
-    if (value.writes) list.values.push_back(value.name);
+    outcomes.Of(value.name, previous).state = value.writes ? Outcome::changed : Outcome::unchanged;
     previous = &value.name;
   }
-  if (!list.values.empty()) written.push_back(std::move(list));
+  if (change.WritesAnything()) written.push_back({list, change.WrittenValues()});
 }
 
-// A hive that stayed loaded after its list was worked on: its user cannot
-// sign in until it goes.
-void RecordStayed(Outcomes& outcomes, const CoveredList& list, LONG error) {
-  if (error == ERROR_SUCCESS) return;
-  Outcome& outcome = OutcomeOf(outcomes, list.HivePath());
-  outcome.state = Outcome::failed;
-  outcome.why = std::make_exception_ptr(CFileException(CFileException::OsErrorToCause(error), error, list.HivePath()));
-}
-
-// The list being worked on when the current exception came: left as it was.
-void RecordLeft(Outcomes& outcomes, const CString& target) {
-  Outcome& outcome = OutcomeOf(outcomes, target);
-  outcome.state = Outcome::leftAsItWas;
-  outcome.why = std::current_exception();
-}
-
-// All the lists or none: each read now, before anything is written; the
-// writer writes them all.
-std::function<void()> Together(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
+// All the lists or none: each read before anything is written.
+void WriteAllOrNone(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
   std::vector<ProxyListChange> changes;
   for (const CoveredList& list : covered.lists)
     list.Reach([&](const ProxyListKey& key) { changes.push_back(ChangeFor(set, key)); });
-  return [changes = std::move(changes), &outcomes, &written] {
-    for (const ProxyListChange& change : changes) {
-      change.Write();
-      Record(outcomes, change, written, [change] { return change.Undo(); });
-    }
-  };
+  for (size_t i = 0; i < changes.size(); ++i) {
+    changes[i].Write();
+    Record(covered.lists[i], changes[i], outcomes, written);
+  }
 }
 
 // Each list on its own, read and written while its hive is loaded for it:
 // one refused or out of reach is left as it was, and told.
-std::function<void()> EachOnItsOwn(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
-  return [&covered, set, &outcomes, &written] {
-    for (const CoveredList& list : covered.lists) {
-      try {
-        const LONG stayed = list.Reach([&](const ProxyListKey& key) {
-          const ProxyListChange change = ChangeFor(set, key);
-          change.Write();
-          Record(outcomes, change, written, [&list, change] {
-            std::vector<ProxyListChange::PutBack> undone;
-            list.Reach([&](const ProxyListKey& again) { undone = change.At(again).Undo(); });
-            return undone;
-          });
-        });
-        RecordStayed(outcomes, list, stayed);
-      } catch (const CRegistryException&) {
-        RecordLeft(outcomes, list.Name());
-      } catch (const CFileException&) {
-        RecordLeft(outcomes, list.Name());
-      }
+void WriteEachOnItsOwn(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
+  for (const CoveredList& list : covered.lists) {
+    try {
+      outcomes.Stayed(list, list.Reach([&](const ProxyListKey& key) {
+        const ProxyListChange change = ChangeFor(set, key);
+        change.Write();
+        Record(list, change, outcomes, written);
+      }));
+    } catch (const CRegistryException&) {
+      outcomes.LeftAsItWas(list.Name());
+    } catch (const CFileException&) {
+      outcomes.LeftAsItWas(list.Name());
     }
-  };
+  }
 }
 
-// What the run covers besides the lists it works on, told as left alone.
-void RecordLeftAlone(const CoveredLists& covered, Outcomes& outcomes) {
-  for (const CoveredList& list : covered.lists) OutcomeOf(outcomes, list.Name());
-  for (const CString& hive : covered.mandatory) OutcomeOf(outcomes, hive);
-  for (const CString& entry : covered.notOnDisk) OutcomeOf(outcomes, entry).state = Outcome::noProfile;
+void RecordHosts(const CHostsFile::Result& result, const CString& path, Outcomes& outcomes) {
+  Outcome& outcome = outcomes.Of(path);
+  outcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
+  outcome.linesAdded = result.linesAdded;
+  outcome.linesRemoved = result.linesRemoved;
 }
 
-// The hosts file's part: the new file written beside the old, `between`
-// run, then the old one replaced.
-void UpdateHosts(CHostsFile& hosts, bool set, const std::function<void()>& between, Outcomes& outcomes) {
-  const CHostsFile::Result result = hosts.Update(set ? CHostsFile::addMissing : CHostsFile::markManaged, between);
-  Outcome& hostsOutcome = OutcomeOf(outcomes, hosts.GetPath());
-  hostsOutcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
-  hostsOutcome.linesAdded = result.linesAdded;
-  hostsOutcome.linesRemoved = result.linesRemoved;
+// For every user: a Set of both settings that did the work is recorded, a
+// Remove settings takes the record away.
+void RecordDeployment(const Request& request, Outcomes& outcomes, WrittenLists& written) {
+  const bool set = request.action == Action::set;
+  if (set && request.scope != Scope::both) return;
+  const std::optional<DeploymentRecord> record =
+      set ? std::optional(RecordOf(request.version, request.time, outcomes)) : std::nullopt;
+  Outcome& outcome = outcomes.Of(DeploymentRecordName());
+  WrittenList update = UpdateDeploymentRecord(record);
+  outcome.state = update.values.empty() ? Outcome::unchanged : Outcome::changed;
+  if (!update.values.empty()) written.push_back(std::move(update));
 }
 
-// Under the lock, before any hive is loaded.
-void UnloadLeftovers(Outcomes& outcomes) {
-  for (const CString& hive : UnloadLeftoverHives()) OutcomeOf(outcomes, hive).state = Outcome::leftLoaded;
+// One try: the new hosts file on disk beside the old, then the lists, then
+// the replace; on a failure, what was written is put back.
+void Try(const Request& request, Outcomes& outcomes) {
+  const bool set = request.action == Action::set;
+  const bool hostsToo = request.scope != Scope::user;
+  CHostsFile hosts;
+  if (hostsToo) outcomes.Of(hosts.GetPath());
+  CoveredLists covered;
+  std::optional<HivePrivileges> privileges;
+  WrittenLists written;
+  std::optional<CHostsFile::Result> replaced;
+  try {
+    if (hostsToo) hosts.Stage(set ? CHostsFile::addMissing : CHostsFile::markManaged);
+    if (request.scope != Scope::machine) {
+      covered = ListsOf(request.users);
+      outcomes.Cover(covered);
+      if (covered.eachOnItsOwn) privileges.emplace();
+      (covered.eachOnItsOwn ? WriteEachOnItsOwn : WriteAllOrNone)(covered, set, outcomes, written);
+    }
+    // Before the replace, so that a failed one takes it back with the lists.
+    if (request.users == Users::all) RecordDeployment(request, outcomes, written);
+    if (hostsToo) {
+      replaced = hosts.Commit(!request.undoId.IsEmpty());
+      RecordHosts(*replaced, hosts.GetPath(), outcomes);
+    }
+    if (!request.undoId.IsEmpty()) KeepUndoRecord({request.undoId, replaced, written});
+  } catch (...) {
+    const CString failed = FailedTarget(std::current_exception(), hosts.GetPath());
+    if (!failed.IsEmpty()) outcomes.Of(failed).state = Outcome::failed;
+    std::optional<CRegistryException> lost = PutBack(written, outcomes);
+    // Replaced already: what failed came after, and the file goes back too.
+    if (replaced && replaced->replaced)
+      outcomes.Of(hosts.GetPath()).state = CHostsFile::PutBack(*replaced) ? Outcome::putBack : Outcome::notPutBack;
+    if (replaced) CHostsFile::Forget(*replaced);
+    if (!lost) throw;
+    lost->m_strFileName = failed;
+    throw *lost;
+  }
 }
 
 }  // namespace
@@ -185,80 +158,24 @@ Action OfferedAction() {
   return list.ContainsWildcard() ? Action::remove : Action::set;
 }
 
-void CarryOut(Action action, Scope scope, Outcomes* report, Users users) {
+void CarryOut(const Request& request, Outcomes* report) {
   Outcomes ownOutcomes;
   Outcomes& outcomes = report ? *report : ownOutcomes;
-  const bool set = action == Action::set;
-  CHostsFile hosts;
-  if (scope != Scope::user) outcomes.push_back(Outcome{hosts.GetPath()});
-  const ActionLock lock;
-  UnloadLeftovers(outcomes);
-  CoveredLists covered;
-  std::optional<HivePrivileges> privileges;
-  WrittenLists written;
-  try {
-    std::function<void()> writeLists = [] {};
-    if (scope != Scope::machine) {
-      covered = ListsOf(users);
-      RecordLeftAlone(covered, outcomes);
-      if (covered.eachOnItsOwn) privileges.emplace();
-      writeLists = covered.eachOnItsOwn ? EachOnItsOwn(covered, set, outcomes, written)
-                                        : Together(covered, set, outcomes, written);
-    }
-    if (scope == Scope::user)
-      writeLists();
-    else
-      UpdateHosts(hosts, set, writeLists, outcomes);
-  } catch (...) {
-    const CString failed = FailedTarget(std::current_exception(), hosts.GetPath());
-    if (!failed.IsEmpty()) OutcomeOf(outcomes, failed).state = Outcome::failed;
-    PutBack(written, outcomes, failed);
-    throw;
-  }
-}
-
-bool DonePartly(const Outcomes& outcomes) {
-  return std::any_of(outcomes.begin(), outcomes.end(), [](const Outcome& outcome) {
-    return outcome.state == Outcome::leftAsItWas || (outcome.state == Outcome::failed && outcome.why);
-  });
-}
-
-std::vector<Shortfall> Check(Scope scope, Users users, Outcomes* report) {
-  Outcomes ownOutcomes;
-  Outcomes& outcomes = report ? *report : ownOutcomes;
-  std::vector<Shortfall> settings;
-  if (scope != Scope::user) {
-    CHostsFile hosts;
-    Shortfall& shortfall = settings.emplace_back(Shortfall{hosts.GetPath(), {}, {}});
-    for (const int row : hosts.MissingRows()) shortfall.missing.emplace_back(kManagedHosts[row].hostName);
-  }
-  if (scope == Scope::machine) return settings;
-  // A hive another run has loaded cannot be loaded again: one at a time.
-  std::optional<ActionLock> lock;
-  if (users == Users::all) {
-    lock.emplace();
-    UnloadLeftovers(outcomes);
-  }
-  const CoveredLists covered = ListsOf(users);
-  for (const CString& entry : covered.notOnDisk) OutcomeOf(outcomes, entry).state = Outcome::noProfile;
-  std::optional<HivePrivileges> privileges;
-  if (covered.eachOnItsOwn) privileges.emplace();
-  for (const CoveredList& list : covered.lists) {
-    std::vector<Shortfall> values;
+  const Patience& patience = request.patience;
+  const ActionLock lock(patience);
+  // Under the lock, before any hive is loaded; the desktop's user needs none.
+  if (request.users == Users::all) outcomes.LeftLoaded(UnloadLeftoverHives());
+  if (!request.undoId.IsEmpty()) ForgetUndoRecord();
+  const Outcomes before = outcomes;
+  for (DWORD waited = 0;; waited += kHeldPauseMs) {
     try {
-      const LONG stayed = list.Reach([&](const ProxyListKey& key) {
-        for (ValueLacking& value : ExceptionsLacking(key))
-          values.push_back({std::move(value.name), std::move(value.missing), {}});
-      });
-      RecordStayed(outcomes, list, stayed);
-    } catch (const CRegistryException&) {
-      if (!covered.eachOnItsOwn) throw;
-      values = {{list.Name(), {}, std::current_exception()}};
-    } catch (const CFileException&) {
-      if (!covered.eachOnItsOwn) throw;
-      values = {{list.Name(), {}, std::current_exception()}};
+      Try(request, outcomes);
+      return;
+    } catch (const CFileException& error) {
+      if (!HeldByAnother(error) || patience.forHostsMs == 0) throw;
+      if (waited >= patience.forHostsMs) throw CBusyException();
     }
-    settings.insert(settings.end(), values.begin(), values.end());
+    patience.pause(kHeldPauseMs);
+    outcomes = before;
   }
-  return settings;
 }

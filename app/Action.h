@@ -4,9 +4,12 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "CString.h"
+#include "Outcomes.h"
+#include "Patience.h"
 #include "ProxyLists.h"
 
 enum class Action { set, remove };
@@ -15,32 +18,28 @@ enum class Action { set, remove };
 // the proxy exception list alone (the user's).
 enum class Scope { both, machine, user };
 
-// What became of one setting in a run.
-struct Outcome {
-  enum State {
-    untouched,    // not reached, or left as it was because another failed first
-    unchanged,    // already as the action leaves it: nothing written
-    changed,      // written, and stays
-    failed,       // the failure that was reported
-    putBack,      // written, then put back as it was when a later step failed
-    notPutBack,   // written, and could not be put back
-    leftLoaded,   // a hive an earlier run left loaded, which stays so
-    leftAsItWas,  // for every user: a list refused or out of reach, and the run went on
-    noProfile,    // for every user: a profile list's entry with no profile on disk
-  };
-
-  CString target;  // the hosts file's path or the value's full name
-  State state = untouched;
-  std::exception_ptr why = nullptr;  // leftAsItWas, and a hive that stayed loaded: the failure
-  int linesAdded = 0;
-  int linesRemoved = 0;
-};
-using Outcomes = std::vector<Outcome>;
-
 // Remove settings when the proxy exception list in force holds the
 // wildcard, Set otherwise. Raises CRegistryException when the list cannot
 // be read, or may be read but not changed (changeDenied).
 Action OfferedAction();
+
+// A run of an action: which, on what, for whom, and how long it waits.
+struct Request {
+  Request(Action action, Scope scope = Scope::both, Users users = Users::desktop)
+      : action(action), scope(scope), users(users) {}
+
+  Action action;
+  Scope scope;
+  Users users;
+  Patience patience;
+  // Not empty: what the run changes is kept under this id (UndoRecord.h),
+  // for a later run to put back; a run that cannot keep it fails.
+  CString undoId;
+  // For every user: the executable's version and the time, which the
+  // record of the deployment keeps (DeploymentRecord.h).
+  CString version;
+  CString time;
+};
 
 // Carries the action out on the settings of `scope`, the proxy part on the
 // lists of `users` (ProxyLists.h), each list written only once the new
@@ -52,7 +51,11 @@ Action OfferedAction();
 // profile's list on its own: one refused or out of reach is left as it was
 // and told as such (leftAsItWas, with why), and the run goes on; each hive
 // is loaded only while its list is read and written. Holds the ActionLock
-// throughout, and first unloads every hive an earlier run left loaded.
+// throughout, waiting for it as `patience` says; for every user, first
+// unloads every hive an earlier run left loaded, and last updates the record
+// of the deployment (a Set of both settings writes it, a Remove settings
+// removes it). A hosts file another program holds is waited for as
+// `patience` says, everything put back between tries, then the run is busy.
 // Raises CBusyException, CFileException or CRegistryException when the
 // action failed; the settings are then as they were, unless the report
 // says a list was not put back (CRegistryException::restoreFailed,
@@ -60,11 +63,7 @@ Action OfferedAction();
 // what became of it, also when it fails: mandatory profiles' hive files as
 // untouched, entries with no profile on disk, each hive file that stayed
 // loaded (failed, with why), each hive an earlier run left that stays so.
-void CarryOut(Action action, Scope scope = Scope::both, Outcomes* outcomes = nullptr, Users users = Users::desktop);
-
-// Whether a run done for every user left something as it was (a list, a
-// hive that stayed loaded): done for the rest.
-bool DonePartly(const Outcomes& outcomes);
+void CarryOut(const Request& request, Outcomes* outcomes = nullptr);
 
 // One setting as it is, by the rules Set decides by: what it lacks (host
 // names, proxy exceptions); nothing when it is as Set leaves it.
@@ -72,6 +71,7 @@ struct Shortfall {
   CString target;
   std::vector<CString> missing;
   std::exception_ptr unjudged = nullptr;  // for every user: why a list could not be told
+  std::vector<CString> left = {};         // the record of the deployment: the lists it left as they were
 };
 
 // Each setting of `scope`, the proxy part on the lists of `users`; nothing
@@ -82,4 +82,12 @@ struct Shortfall {
 // cannot be told is named with why instead. For every user, first unloads
 // every hive an earlier run left loaded; `outcomes` receives those that
 // stay, entries with no profile on disk, and hives that stayed loaded.
-std::vector<Shortfall> Check(Scope scope, Users users = Users::desktop, Outcomes* outcomes = nullptr);
+std::vector<Shortfall> Check(Scope scope, Users users = Users::desktop, Outcomes* outcomes = nullptr,
+                             const Patience& patience = {});
+
+// The detection rule of deployment systems, which loads no user's hive and
+// waits for no other run: the hosts file, the record of the deployment
+// (DeploymentRecord.h), which lacks `version` unless a Set for every user of
+// this version did the work, and under the per-machine policy the machine's
+// lists. Raises as Check does for the desktop's user.
+std::vector<Shortfall> Detect(const CString& version);

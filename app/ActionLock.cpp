@@ -16,15 +16,10 @@ constexpr char kAdministrators[] = "S-1-5-32-544";
 // In the global namespace, so that runs in every session meet.
 constexpr char kLegacyName[] = "Global\\OrvaneSetup.Settings";
 constexpr char kLockFile[] = "OrvaneSetup.lock";
-// Longer than an action takes, short enough for a user who clicked.
 constexpr DWORD kPauseMs = 100;
-constexpr int kPauses = 50;
 // SYSTEM and the administrators, whichever of them made it first: a run as
 // either must be able to open the other's. Nobody else may open it at all.
 constexpr char kAccess[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
-
-void WINAPI DefaultPause(DWORD milliseconds) { Sleep(milliseconds); }
-LockPause g_pause = DefaultPause;
 
 // A descriptor of kAccess as security attributes, freed with the object.
 class Access {
@@ -77,16 +72,14 @@ std::shared_ptr<void> AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
 
 }  // namespace
 
-void SetLockPause(LockPause pause) { g_pause = pause ? pause : DefaultPause; }
-
-ActionLock::ActionLock() {
+ActionLock::ActionLock(const Patience& patience) {
   // A lock that cannot be had is somebody else's: busy too.
-  if (!Take(kPauses)) throw CBusyException();
+  if (!Take(patience)) throw CBusyException();
 }
 
-ActionLock::ActionLock(NoWait) { m_held = Take(0); }
+ActionLock::ActionLock(NoWait) { m_held = Take(Patience{0, 0, Sleep}); }
 
-bool ActionLock::Take(int pauses) {
+bool ActionLock::Take(const Patience& patience) {
   Access access;
   m_namespace = AdministratorsNamespace(access.Get());
   if (m_namespace) m_mutex.reset(CreateMutexA(access.Get(), FALSE, kNamespacedName));
@@ -98,10 +91,10 @@ bool ActionLock::Take(int pauses) {
       if (!m_mutex.valid()) return false;
     }
   }
-  for (int pause = 0;; ++pause) {
+  for (DWORD waited = 0;; waited += kPauseMs) {
     if (TryTake()) return m_held = true;
-    if (pause == pauses) return false;
-    g_pause(kPauseMs);
+    if (waited >= patience.forLockMs) return false;
+    patience.pause(kPauseMs);
   }
 }
 

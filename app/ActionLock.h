@@ -13,13 +13,14 @@
 #include <optional>
 
 #include "Handle.h"
+#include "Patience.h"
 #include "ToolFolder.h"
 
 class ActionLock {
  public:
-  // Waits a short while for another run to finish; raises CBusyException
-  // when it does not.
-  ActionLock();
+  // Waits for another run to finish as `patience` says; raises
+  // CBusyException when it does not.
+  explicit ActionLock(const Patience& patience);
   // Takes the lock only if no other run holds it now; Held tells.
   struct NoWait {};
   explicit ActionLock(NoWait);
@@ -30,7 +31,7 @@ class ActionLock {
   bool Held() const { return m_held; }
 
  private:
-  bool Take(int pauses);
+  bool Take(const Patience& patience);
   bool TryTake();
 
   std::shared_ptr<void> m_namespace;  // closed after the mutex named in it
@@ -39,8 +40,3 @@ class ActionLock {
   UniqueFile m_file;
   bool m_held = false;
 };
-
-// How a run waits a moment for another; Sleep unless set. The dialog keeps
-// its window painted meanwhile.
-using LockPause = void(WINAPI*)(DWORD milliseconds);
-void SetLockPause(LockPause pause);

@@ -4,6 +4,7 @@
 
 #include "BusyException.h"
 #include "RegistryException.h"
+#include "UndoRecord.h"
 
 namespace {
 
@@ -21,6 +22,12 @@ bool Take(const CString& argument, Invocation& invocation) {
     verb = Verb::remove;
   else if (Is(name, "check"))
     verb = Verb::check;
+  else if (Is(name, "detect"))
+    verb = Verb::detect;
+  else if (Is(name.Left(5), "undo:") && IsUndoId(name.Mid(5)))
+    verb = Verb::undo;
+  else if (Is(name.Left(7), "forget:") && IsUndoId(name.Mid(7)))
+    verb = Verb::forget;
   else if (Is(name, "?"))
     verb = Verb::usage;
   if (verb != Verb::dialog) {
@@ -30,6 +37,7 @@ bool Take(const CString& argument, Invocation& invocation) {
     else if (invocation.verb != Verb::dialog && invocation.verb != verb)
       return false;
     invocation.verb = verb;
+    if (verb == Verb::undo || verb == Verb::forget) invocation.undoId = name.Mid(name.Find(':') + 1);
     return true;
   }
   // Both limits given: both settings.
@@ -43,6 +51,8 @@ bool Take(const CString& argument, Invocation& invocation) {
     invocation.quiet = true;
   else if (Is(name.Left(4), "log:") && name.GetLength() > 4)
     invocation.logPath = name.Mid(4);
+  else if (Is(name.Left(8), "package:") && IsUndoId(name.Mid(8)))
+    invocation.undoId = name.Mid(8);
   else
     return false;
   return true;
@@ -74,27 +84,48 @@ Invocation ParseArguments(int argc, const char* const* argv) {
     }
     if (before != invocation.users) allUsers = argument;
   }
+  using Verb = Invocation::Verb;
   // /log alone keeps the dialog; the other options need a verb.
   const bool dialogOptions = invocation.scope != Scope::both || invocation.quiet || invocation.users == Users::all;
-  if (invocation.verb == Invocation::Verb::dialog && dialogOptions)
+  const bool action = invocation.verb == Verb::set || invocation.verb == Verb::remove;
+  // Detection and the package's own verbs take /quiet and /log alone.
+  const bool settingsOnly =
+      invocation.verb == Verb::detect || invocation.verb == Verb::undo || invocation.verb == Verb::forget;
+  if (invocation.verb == Verb::dialog && (dialogOptions || !invocation.undoId.IsEmpty()))
     invocation.badArgument = argv[1];
   else if (invocation.users == Users::all && invocation.scope == Scope::machine)
     invocation.badArgument = allUsers;
+  else if (settingsOnly && (invocation.scope != Scope::both || invocation.users == Users::all))
+    invocation.badArgument = argv[1];
+  else if (!action && !settingsOnly && !invocation.undoId.IsEmpty())
+    invocation.badArgument = argv[1];
   return invocation;
 }
 
-VerbResult RunVerb(const Invocation& invocation) {
+VerbResult RunVerb(const Invocation& invocation, const RunIdentity& identity) {
+  using Verb = Invocation::Verb;
   VerbResult result;
-  const bool checking = invocation.verb == Invocation::Verb::check;
+  const bool checking = invocation.verb == Verb::check || invocation.verb == Verb::detect;
   try {
-    if (checking) {
-      result.shortfalls = Check(invocation.scope, invocation.users, &result.outcomes);
+    if (invocation.verb == Verb::check) {
+      result.shortfalls = Check(invocation.scope, invocation.users, &result.outcomes, kUnattended);
       result.status = StatusOfCheck(result.shortfalls, invocation.scope != Scope::user);
+    } else if (invocation.verb == Verb::detect) {
+      result.shortfalls = Detect(identity.version);
+      result.status = StatusOfCheck(result.shortfalls, true);
+    } else if (invocation.verb == Verb::undo) {
+      result.outcomes = UndoRun(invocation.undoId, kUnattended);
+    } else if (invocation.verb == Verb::forget) {
+      ForgetUndoRecord(&invocation.undoId);
     } else {
-      const Action action = invocation.verb == Invocation::Verb::set ? Action::set : Action::remove;
-      CarryOut(action, invocation.scope, &result.outcomes, invocation.users);
-      if (DonePartly(result.outcomes)) result.status = kExitPartly;
+      Request request(invocation.verb == Verb::set ? Action::set : Action::remove, invocation.scope, invocation.users);
+      request.patience = kUnattended;
+      request.undoId = invocation.undoId;
+      request.version = identity.version;
+      request.time = identity.time;
+      CarryOut(request, &result.outcomes);
     }
+    if (!checking && DonePartly(result.outcomes)) result.status = kExitPartly;
   } catch (...) {
     result.error = std::current_exception();
     result.status = StatusOfFailure(result.error, checking);

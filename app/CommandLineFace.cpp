@@ -29,6 +29,9 @@ const char* VerbName(Invocation::Verb verb) {
     case Invocation::Verb::set: return "set";
     case Invocation::Verb::remove: return "remove";
     case Invocation::Verb::check: return "check";
+    case Invocation::Verb::detect: return "detect";
+    case Invocation::Verb::undo: return "undo";
+    case Invocation::Verb::forget: return "forget";
     default: return "usage";
   }
 }
@@ -60,6 +63,8 @@ void TellTargets(const Outcomes& outcomes) {
   for (const Outcome& outcome : outcomes) {
     if (outcome.state == Outcome::changed) PrintOut(Fill(IDS_TARGET_CHANGED, outcome.target));
     if (outcome.state == Outcome::unchanged) PrintOut(Fill(IDS_TARGET_UNCHANGED, outcome.target));
+    if (outcome.state == Outcome::putBack) PrintOut(Fill(IDS_TARGET_PUT_BACK, outcome.target));
+    if (outcome.state == Outcome::notPutBack) PrintError(Fill(IDS_TARGET_LEFT, outcome.target));
     if (outcome.why) PrintError(DescribeError(outcome.why).text);
   }
 }
@@ -74,7 +79,7 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
     if (!PrintOut(Usage()) && boxes) AfxMessageBox(Usage(), MB_OK | MB_ICONINFORMATION);
     return;
   }
-  VerbResult result = RunVerb(invocation);
+  VerbResult result = RunVerb(invocation, {ModuleVersion(AfxGetResourceHandle()), LocalTimeText()});
   record.status = result.status;
   record.outcomes = std::move(result.outcomes);
   record.shortfalls = std::move(result.shortfalls);
@@ -84,8 +89,10 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
     PrintError(report.text);
     if (boxes) ShowError(nullptr, report);
     record.told = report.text;
-  } else if (invocation.verb == Invocation::Verb::check) {
+  } else if (invocation.verb == Invocation::Verb::check || invocation.verb == Invocation::Verb::detect) {
     record.told = TellCheck(record.shortfalls, boxes);
+  } else if (invocation.verb == Invocation::Verb::undo || invocation.verb == Invocation::Verb::forget) {
+    TellTargets(record.outcomes);
   } else {
     const UINT done = invocation.verb == Invocation::Verb::set ? IDS_SET_DONE : IDS_REMOVE_DONE;
     record.told = LoadResourceString(done);

@@ -2,7 +2,6 @@
 
 #include "AboutDlg.h"
 #include "Action.h"
-#include "ActionLock.h"
 #include "IconPlacement.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -29,18 +28,13 @@ void WINAPI PaintWhileWaiting(DWORD milliseconds) {
   }
 }
 
-// The wait cursor and the painting above for as long as an action runs.
+// The wait cursor for as long as an action runs.
 class Working {
  public:
-  Working() : m_cursor(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {  // IDC_WAIT
-    SetLockPause(PaintWhileWaiting);
-  }
+  Working() : m_cursor(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}  // IDC_WAIT
   Working(const Working&) = delete;
   Working& operator=(const Working&) = delete;
-  ~Working() {
-    SetLockPause(nullptr);
-    SetCursor(m_cursor);
-  }
+  ~Working() { SetCursor(m_cursor); }
 
  private:
   HCURSOR m_cursor;
@@ -96,7 +90,9 @@ void CNetSetupDlg::RunAction(int buttonId, Action action, UINT doneMessage) {
   m_actionTried = action;
   {
     const Working working;
-    CarryOut(action, Scope::both, &m_outcomes);
+    Request request(action);
+    request.patience.pause = PaintWhileWaiting;
+    CarryOut(request, &m_outcomes);
   }
   m_actionCompleted = true;
   AfxMessageBox(doneMessage);

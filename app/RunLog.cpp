@@ -19,38 +19,13 @@ const char* ScopeName(Scope scope) {
   }
 }
 
-// Why a list was left as it was or could not be told, in a few words.
-CString Why(const std::exception_ptr& error) {
-  static const char* const kCauses[] = {"cannot be read",      "cannot be written", "not put back",
-                                        "a service account's", "not text",          "not in the code page",
-                                        "may not be changed",  "changed by another",
-                                        "not of a known form"};
-  CString why = "failed";
-  try {
-    std::rethrow_exception(error);
-  } catch (const CRegistryException& registry) {
-    why = kCauses[registry.m_cause];
-  } catch (const CFileException&) {
-    why = "hive not loaded";
-  } catch (...) {
-  }
-  const LONG osError = OsErrorOf(error);
-  return osError ? why + ", error " + std::to_string(osError).c_str() : why;
-}
-
-CString Describe(const Outcome& outcome) {
-  static const char* const kStates[] = {"untouched",   "unchanged",      "changed",
-                                        "failed",      "put back",       "not put back",
-                                        "left loaded", "left as it was", "no profile on disk"};
-  CString text = kStates[outcome.state];
-  if (outcome.why) text += CString(": ") + Why(outcome.why);
-  if (outcome.linesAdded > 0) text += CString(", ") + std::to_string(outcome.linesAdded).c_str() + " lines added";
-  if (outcome.linesRemoved > 0) text += CString(", ") + std::to_string(outcome.linesRemoved).c_str() + " lines removed";
-  return text;
-}
-
 CString Describe(const Shortfall& shortfall) {
   if (shortfall.unjudged) return "not told: " + Why(shortfall.unjudged);
+  if (shortfall.missing.empty() && !shortfall.left.empty()) {
+    CString text = "in place, left as it was:";
+    for (const CString& list : shortfall.left) text += " " + list + ";";
+    return text.Left(text.GetLength() - 1);
+  }
   if (shortfall.missing.empty()) return "in place";
   CString text = "lacks";
   for (const CString& piece : shortfall.missing) text += " " + piece;
@@ -84,19 +59,6 @@ void Rotate(const CFolder& folder, const CString& name) {
 }
 
 }  // namespace
-
-LONG OsErrorOf(const std::exception_ptr& error) {
-  if (!error) return 0;
-  try {
-    std::rethrow_exception(error);
-  } catch (const CFileException& file) {
-    return file.m_lOsError;
-  } catch (const CRegistryException& registry) {
-    return registry.m_lOsError;
-  } catch (...) {
-    return 0;
-  }
-}
 
 CString LogLine(const RunRecord& record) {
   CString line = OneLine(record.time);

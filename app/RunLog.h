@@ -46,8 +46,6 @@ CString LogField(const char* name, const CString& value);
 // The line as one event may carry it: cut, between two characters, where
 // it is longer, and "..." put in the place of what is left out.
 CString EventText(const CString& line);
-// The system's error code that `error` carries; 0 when none.
-LONG OsErrorOf(const std::exception_ptr& error);
 
 // Why a log is not written.
 enum class LogRefusal {

@@ -62,7 +62,7 @@ int Run(int profiles, const char* folder) {
   const long before = ResidentKb();
   const auto start = std::chrono::steady_clock::now();
   Outcomes outcomes;
-  CarryOut(Action::set, Scope::both, &outcomes, Users::all);
+  CarryOut({Action::set, Scope::both, Users::all}, &outcomes);
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -142,25 +142,26 @@ CString CHostsFile::HostsPath() {
   return CString(directory) + (olderFamily ? "" : "\\drivers\\etc") + kHostsFileName;
 }
 
-CHostsFile::Result CHostsFile::Update(Rule rule, const std::function<void()>& beforeReplace) {
+void CHostsFile::Stage(Rule rule) {
+  m_staged = {};
+  m_replaces = false;
   try {
     Open();
     ReadThrough(rule);
     if (WouldWriteItsOwnBytes(rule)) {
-      if (beforeReplace) beforeReplace();
       Discard();
-      return {0, 0, false};
+      return;
     }
     Recreate();
     WriteAll(rule);
-    if (beforeReplace) beforeReplace();
-    Commit();
   } catch (...) {
     Discard();
     throw;
   }
   // As the second reading found the file: what the new file holds.
-  return {rule == addMissing ? RowsMissing() : 0, rule == markManaged ? m_managedLines : 0, true};
+  m_staged.linesAdded = rule == addMissing ? RowsMissing() : 0;
+  m_staged.linesRemoved = rule == markManaged ? m_managedLines : 0;
+  m_staged.replaced = m_replaces = true;
 }
 
 std::vector<int> CHostsFile::MissingRows() {
@@ -279,17 +280,41 @@ void CHostsFile::WriteAll(Rule rule) {
   }
 }
 
-void CHostsFile::Commit() {
+CHostsFile::Result CHostsFile::Commit(bool keepOld) {
+  if (!m_replaces) return {};
+  m_staged.created = m_created;
   for (int attempt = 1;; ++attempt) {
-    const DWORD error = ReplaceFileKeepingIt(m_target, m_newPath);
+    const DWORD error = ReplaceFileKeepingIt(m_target, m_newPath, keepOld && !m_created ? &m_staged.keptOld : nullptr);
     if (error == ERROR_SUCCESS) break;
     const bool heldByAnother =
         error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-    if (!heldByAnother || attempt == kMoveAttempts) RaiseOsError(error);
+    if (!heldByAnother || attempt == kMoveAttempts) {
+      Discard();
+      RaiseOsError(error);
+    }
     Sleep(kMoveRetryDelayMs);
   }
   m_newPath = CString();
   m_created = false;
+  m_replaces = false;
+  if (keepOld) m_staged.written = DigestOf(m_target);
+  return m_staged;
+}
+
+bool CHostsFile::PutBack(const Result& replaced) {
+  const CString path = HostsPath();
+  const CString target = FinalPath(path);
+  const auto now = DigestOf(target);
+  if (!replaced.written || now != replaced.written) return false;
+  const DWORD error = replaced.created ? (DeleteFileA(target) ? ERROR_SUCCESS : GetLastError())
+                                       : ReplaceFileKeepingIt(target, replaced.keptOld);
+  if (error != ERROR_SUCCESS)
+    throw CFileException(CFileException::OsErrorToCause(static_cast<LONG>(error)), static_cast<LONG>(error), path);
+  return true;
+}
+
+void CHostsFile::Forget(const Result& replaced) {
+  if (!replaced.keptOld.IsEmpty()) DeleteFileA(replaced.keptOld);
 }
 
 void CHostsFile::Discard() noexcept {
@@ -299,6 +324,7 @@ void CHostsFile::Discard() noexcept {
   m_newPath = CString();
   if (m_created) DeleteFileA(m_path);
   m_created = false;
+  m_replaces = false;
 }
 
 void CHostsFile::RaiseOsError(DWORD osError) const {

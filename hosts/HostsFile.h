@@ -13,11 +13,12 @@
 #include <windows.h>
 
 #include <array>
-#include <functional>
+#include <optional>
 #include <vector>
 
 #include "CString.h"
 #include "FileException.h"
+#include "FileReplace.h"
 #include "HostsLine.h"
 #include "ManagedHosts.h"
 #include "StdioFile.h"
@@ -34,6 +35,12 @@ class CHostsFile {
     int linesAdded = 0;
     int linesRemoved = 0;
     bool replaced = false;  // false: the new text was the old one, byte for byte, and the file stayed
+    // Replaced, with the old file kept: where it was kept, or that there was
+    // none (the open made the file); and the new bytes' digest, unless the
+    // file could not be read back.
+    CString keptOld;
+    bool created = false;
+    std::optional<FileDigest> written;
   };
 
   CHostsFile();
@@ -43,15 +50,32 @@ class CHostsFile {
   ~CHostsFile();
 
   // Reads the hosts file, applies `rule` and writes the kept lines to a new
-  // file beside it, flushed to disk; then runs `beforeReplace` and puts the
-  // new file in place of the hosts file. The new file is made from a second
-  // reading: what another program changed since the first is kept, and the
-  // rule applied to it; the result counts what the new file holds. Raises CFileException naming the
-  // hosts file, and lets through what `beforeReplace` raises; on every
-  // failure the hosts file is left as it was (one that the open had to
-  // create is removed again) and the new file is dropped. A file that would
-  // get back its own bytes is left in place; `beforeReplace` still runs.
-  Result Update(Rule rule, const std::function<void()>& beforeReplace = {});
+  // file beside it, flushed to disk: staged, for Commit to put in place of
+  // the hosts file, and for Discard, or the destructor, to drop. The new
+  // file is made from a second reading: what another program changed since
+  // the first is kept, and the rule applied to it. A file that would get
+  // back its own bytes stages nothing: Commit leaves it in place. Raises
+  // CFileException naming the hosts file; on every failure the hosts file is
+  // left as it was (one that the open had to create is removed again) and
+  // the new file is dropped.
+  void Stage(Rule rule);
+  // Puts the staged file in place; with `keepOld`, the old file stays
+  // beside for PutBack. What the new file holds. Raises CFileException
+  // naming the hosts file, which is then as it was.
+  Result Commit(bool keepOld = false);
+  // Drops what is staged, and the hosts file if the open created it.
+  void Discard() noexcept;
+  // Stage, then Commit.
+  Result Update(Rule rule) {
+    Stage(rule);
+    return Commit();
+  }
+  // Puts back the hosts file an update replaced, kept as `replaced` tells,
+  // while the file still holds what that update wrote: false, and nothing
+  // changed, when it holds anything else. Raises CFileException.
+  static bool PutBack(const Result& replaced);
+  // Deletes the old file an update kept.
+  static void Forget(const Result& replaced);
   // The rows of the managed table whose host name no line carries, by the
   // add rule's test; the file is only read, and a missing one lacks them
   // all. Raises CFileException as Update does when it cannot tell.
@@ -83,10 +107,6 @@ class CHostsFile {
   // Reads the hosts file again and writes what `rule` keeps of it to the
   // new file, then the rows it appends, and has them on disk.
   void WriteAll(Rule rule);
-  // Puts the new file in place of the hosts file.
-  void Commit();
-  // Drops the new file, and the hosts file if the open created it.
-  void Discard() noexcept;
   [[noreturn]] void RaiseOsError(DWORD osError) const;
 
   // What the last ReadThrough found.
@@ -99,6 +119,8 @@ class CHostsFile {
   CStdioFile m_file;     // the hosts file
   CStdioFile m_newFile;  // the new file while it is written
   CFileException m_fileError;
-  bool m_created = false;  // the open made the hosts file
-  CString m_newPath;       // the new file while it is written, until committed
+  bool m_created = false;   // the open made the hosts file
+  CString m_newPath;        // the new file while it is written, until committed
+  Result m_staged;          // what the staged file holds
+  bool m_replaces = false;  // something is staged
 };

@@ -26,11 +26,14 @@ CString UnusedNameBeside(const CString& path) {
 
 // The system's replace, with a backup name so that no failure can lose the
 // old file: it is either still in place or put back from the backup.
-DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CString& replacement) {
+DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CString& replacement, CString* keptOld) {
   const CString backup = UnusedNameBeside(replaced);
   if (backup.IsEmpty()) return GetLastError();
   if (replace(replaced, replacement, backup, 0, nullptr, nullptr)) {
-    DeleteFileA(backup);
+    if (keptOld)
+      *keptOld = backup;
+    else
+      DeleteFileA(backup);
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
@@ -60,7 +63,7 @@ CString FinalPath(const CString& path) {
   return final;
 }
 
-DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement) {
+DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement, CString* keptOld) {
   // The attributes by hand, as the move keeps none of them; the system's
   // replace keeps the security descriptor and the rest. Never read-only:
   // the new file must still be moved and, on failure, deleted.
@@ -70,8 +73,22 @@ DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement) 
     SetFileAttributesA(replacement, kept ? kept : FILE_ATTRIBUTE_NORMAL);
   }
   if (const auto replace = KernelExport<ReplaceFunction>("ReplaceFileA"))
-    return SystemReplace(replace, replaced, replacement);
+    return SystemReplace(replace, replaced, replacement, keptOld);
   // A system without it: a move in one step.
   if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
   return GetLastError();
+}
+
+std::optional<FileDigest> DigestOf(const CString& path) {
+  const UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::nullopt;
+  FileDigest digest{0, 0xCBF29CE484222325ull};
+  std::string block(1 << 16, '\0');
+  for (DWORD read = 0;; digest.size += read) {
+    if (!ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return std::nullopt;
+    if (read == 0) return digest;
+    for (DWORD i = 0; i < read; ++i)
+      digest.hash = (digest.hash ^ static_cast<unsigned char>(block[i])) * 0x100000001B3ull;
+  }
 }

@@ -55,6 +55,15 @@ std::vector<ProxyListChange::Value> ProxyListChange::Values() const {
   return values;
 }
 
+std::vector<ProxyListChange::Written> ProxyListChange::WrittenValues() const {
+  std::vector<Written> written;
+  if (m_text) written.push_back({"ProxyOverride", m_textBefore, CRegStringValue::StoredForm(*m_text)});
+  for (const Connection& connection : m_connections)
+    if (connection.after)
+      written.push_back({CString("Connections\\") + connection.name, connection.before, *connection.after});
+  return written;
+}
+
 bool ProxyListChange::WritesAnything() const {
   for (const Value& value : Values())
     if (value.writes) return true;
@@ -84,18 +93,19 @@ void ProxyListChange::Write() const {
   NotifyInternetSettingsChanged();
 }
 
-std::vector<ProxyListChange::PutBack> ProxyListChange::Undo() const {
-  std::vector<PutBack> results;
-  const auto putBack = [&](const auto& value, const auto& written, const RegStoredValue& before) {
+std::vector<ValuePutBack> ProxyListChange::Undo() const { return PutBackValues(m_key, WrittenValues()); }
+
+std::vector<ValuePutBack> PutBackValues(const ProxyListKey& key, const std::vector<ProxyListChange::Written>& values) {
+  std::vector<ValuePutBack> results;
+  for (auto value = values.rbegin(); value != values.rend(); ++value) {
+    const CRegValue where = key.Value(value->relative);
     try {
-      results.push_back({value.GetName(), value.Restore(written, before) ? PutBack::done : PutBack::changedByAnother});
+      results.push_back({where.GetName(), where.Restore(value->after, value->before) ? ValuePutBack::done
+                                                                                     : ValuePutBack::changedByAnother});
     } catch (const CRegistryException& error) {
-      results.push_back({value.GetName(), PutBack::refused, error.m_lOsError});
+      results.push_back({where.GetName(), ValuePutBack::refused, error.m_lOsError});
     }
-  };
-  for (auto connection = m_connections.rbegin(); connection != m_connections.rend(); ++connection)
-    if (connection->after) putBack(m_key.Connection(connection->name), *connection->after, connection->before);
-  if (m_text) putBack(m_key.Text(), *m_text, m_textBefore);
+  }
   if (!results.empty()) NotifyInternetSettingsChanged();
   return results;
 }

@@ -14,6 +14,16 @@
 #include "ProxyListKey.h"
 #include "RegValue.h"
 
+// What became of a value written when it was to be put back.
+struct ValuePutBack {
+  CString name;
+  enum State {
+    done,
+    changedByAnother,  // it no longer held what was written: left as the other made it
+    refused,           // the registry refused: it keeps what was written
+  } state;
+  LONG osError = 0;  // refused: the registry's answer
+};
 class ProxyListChange {
  public:
   // Set: the exception set, joined, in front of each list, unless the
@@ -42,24 +52,22 @@ class ProxyListChange {
   };
   std::vector<Value> Values() const;
   bool WritesAnything() const;
+  // Each value the change writes, by its path below the list's key, as it
+  // was and as written: what a later run needs to put it back.
+  struct Written {
+    CString relative;
+    RegStoredValue before;
+    RegStoredValue after;
+  };
+  std::vector<Written> WrittenValues() const;
 
   // Writes each value that changes, then tells running programs. Raises
   // CRegistryException when the registry refuses; what was written of the
   // list by then is first put back.
   void Write() const;
-  // What became of a value written when it was to be put back.
-  struct PutBack {
-    CString name;
-    enum State {
-      done,
-      changedByAnother,  // it no longer held what was written: left as the other made it
-      refused,           // the registry refused: it keeps what was written
-    } state;
-    LONG osError = 0;  // refused: the registry's answer
-  };
-  // Puts back each value written, where it still holds what was written,
-  // and tells running programs. Never raises.
-  std::vector<PutBack> Undo() const;
+  // Puts back each value written, where it still holds what was written
+  // (PutBackValues).
+  std::vector<ValuePutBack> Undo() const;
 
  private:
   struct Connection {
@@ -75,6 +83,10 @@ class ProxyListChange {
   std::optional<CString> m_text;  // nothing: ProxyOverride left as it is
   std::vector<Connection> m_connections;
 };
+
+// Puts back, the latest first, each of `values` of the list at `key` where
+// it still holds what was written, and tells running programs. Never raises.
+std::vector<ValuePutBack> PutBackValues(const ProxyListKey& key, const std::vector<ProxyListChange::Written>& values);
 
 // Each value of the list at `key` by its full name, with the proxy
 // exceptions it lacks by the rule Set decides by. Raises CRegistryException

@@ -21,9 +21,18 @@ class ProxyListKey {
 
   CRegStringValue Text() const { return CRegStringValue(m_root, m_path + "\\ProxyOverride", m_shownAs, m_view); }
   // `name`: one of kConnectionValues.
-  CRegValue Connection(const char* name) const {
-    return CRegValue(m_root, m_path + "\\Connections", name, m_shownAs, m_view);
+  CRegValue Connection(const char* name) const { return Value(CString("Connections\\") + name); }
+  // A value by its path below the key ("ProxyOverride", "Connections\...").
+  CRegValue Value(const CString& relative) const {
+    const int slash = relative.ReverseFindOneOf("\\");
+    const CString key = slash < 0 ? m_path : m_path + "\\" + relative.Left(slash);
+    return CRegValue(m_root, key, relative.Mid(slash + 1), m_shownAs, m_view);
   }
+
+  HKEY Root() const { return m_root; }
+  const CString& Path() const { return m_path; }
+  const CString& ShownAs() const { return m_shownAs; }
+  REGSAM View() const { return m_view; }
 
  private:
   HKEY m_root;

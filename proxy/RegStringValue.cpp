@@ -43,35 +43,18 @@ LSTATUS OpenPath(HKEY root, CString& path, REGSAM access, OpenKeys& keys) {
   int separator = path.Find('\\');
   if (separator <= 0) return ERROR_BAD_PATHNAME;
   HKEY key = nullptr;
-  if (const LSTATUS status = RegOpenKeyExA(root, path.Left(separator), 0, access, &key); status != ERROR_SUCCESS)
+  if (const LSTATUS status = OpenKeyPastDenial(root, path.Left(separator), access, false, key); status != ERROR_SUCCESS)
     return status;
   keys.Push(key);
   path = path.Mid(separator + 1);
   while ((separator = path.Find('\\')) >= 0) {
-    DWORD disposition = 0;
-    if (const LSTATUS status = RegCreateKeyExA(keys.Last(), path.Left(separator), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                               access, nullptr, &key, &disposition);
+    if (const LSTATUS status = OpenKeyPastDenial(keys.Last(), path.Left(separator), access, true, key);
         status != ERROR_SUCCESS)
       return status;
     keys.Push(key);
     path = path.Mid(separator + 1);
   }
   return ERROR_SUCCESS;
-}
-
-// The text in the ANSI code page; false when a character has no place in it.
-bool Narrowed(const WideText& wide, CString& text) {
-  std::string bytes;
-  if (!wide.empty()) {
-    const int length = static_cast<int>(wide.size());
-    bytes.resize(
-        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr)));
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
-  }
-  text = CString(std::move(bytes));
-  // Letters without a code of their own come out as "?" or as a look-alike:
-  // only a text that converts back unchanged is the value's.
-  return Widened(text) == wide;
 }
 
 // The stored text up to its first NUL, never beyond its size.
@@ -129,6 +112,11 @@ void CRegStringValue::WriteValue(HKEY hRootKey, CString strPath, CString strValu
     status = RegSetValueExA(keys.Last(), strPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.GetString()),
                             static_cast<DWORD>(strValue.GetLength()) + 1);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
+}
+
+RegStoredValue CRegStringValue::StoredForm(const CString& strValue) {
+  const std::basic_string<WCHAR> text = Widened(AsWritten(strValue));
+  return {true, REG_SZ, std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR))};
 }
 
 bool CRegStringValue::Restore(const CString& written, const RegStoredValue& stored) const {

@@ -43,6 +43,9 @@ class CRegStringValue {
   // false, and nothing written, when it holds anything else now.
   bool Restore(const CString& written, const RegStoredValue& stored) const;
 
+  // The value as Write stores `strValue`: REG_SZ, in UTF-16, with its NUL.
+  static RegStoredValue StoredForm(const CString& strValue);
+
   // "HKEY_CURRENT_USER\..." as the user is told it.
   CString GetName() const;
 

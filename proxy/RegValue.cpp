@@ -23,9 +23,46 @@ std::basic_string<WCHAR> Widened(const CString& text) {
   return wide;
 }
 
+// The text in the ANSI code page; false when a character has no place in it.
+bool Narrowed(const std::basic_string<WCHAR>& wide, CString& text) {
+  std::string bytes;
+  if (!wide.empty()) {
+    const int length = static_cast<int>(wide.size());
+    bytes.resize(
+        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr)));
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
+  }
+  text = CString(std::move(bytes));
+  // Letters without a code of their own come out as "?" or as a look-alike:
+  // only a text that converts back unchanged is the value's.
+  return Widened(text) == wide;
+}
+
 CString RegValueName(HKEY root, const CString& path, const CString& shownAs) {
   if (shownAs.IsEmpty()) return CString(RootName(root)) + "\\" + path;
   return shownAs + path.Mid(std::max(path.Find('\\'), 0));
+}
+
+LSTATUS OpenKeyPastDenial(HKEY root, const CString& path, REGSAM access, bool create, HKEY& key) {
+  key = nullptr;
+  const LSTATUS status =
+      create ? RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr)
+             : RegOpenKeyExA(root, path, 0, access, &key);
+  if (status != ERROR_ACCESS_DENIED) return status;
+  HKEY past = nullptr;
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_BACKUP_RESTORE, access, nullptr, &past, &disposition) !=
+      ERROR_SUCCESS)
+    return status;
+  // Denied on the way to a key that is not there: one only to be opened
+  // goes again.
+  if (!create && disposition == REG_CREATED_NEW_KEY) {
+    RegCloseKey(past);
+    RegDeleteKeyA(root, path);
+    return ERROR_FILE_NOT_FOUND;
+  }
+  key = past;
+  return ERROR_SUCCESS;
 }
 
 LSTATUS QueryStoredValue(HKEY key, const CString& name, RegStoredValue& stored) {
@@ -67,7 +104,7 @@ void CRegValue::Raise(CRegistryException::Cause cause, LONG osError) const {
 
 RegStoredValue CRegValue::Read() const {
   HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExA(m_root, m_keyPath, 0, KEY_QUERY_VALUE | m_view, &key);
+  LSTATUS status = OpenKeyPastDenial(m_root, m_keyPath, KEY_QUERY_VALUE | m_view, false, key);
   if (status == ERROR_FILE_NOT_FOUND) return {};
   if (status != ERROR_SUCCESS) Raise(CRegistryException::readFailed, status);
   const UniqueKey owner(key);
@@ -78,14 +115,14 @@ RegStoredValue CRegValue::Read() const {
 
 void CRegValue::RequireChangeable() const {
   HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExA(m_root, m_keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, &key);
+  const LSTATUS status = OpenKeyPastDenial(m_root, m_keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, false, key);
   const UniqueKey owner(key);
   if (status == ERROR_ACCESS_DENIED) Raise(CRegistryException::changeDenied, status);
 }
 
 void CRegValue::Write(const RegStoredValue& value) const {
   HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExA(m_root, m_keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, &key);
+  LSTATUS status = OpenKeyPastDenial(m_root, m_keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, false, key);
   const UniqueKey owner(key);
   if (status == ERROR_SUCCESS) status = PutStoredValue(key, m_name, value);
   if (status != ERROR_SUCCESS) Raise(CRegistryException::writeFailed, status);
@@ -93,7 +130,7 @@ void CRegValue::Write(const RegStoredValue& value) const {
 
 bool CRegValue::Restore(const RegStoredValue& written, const RegStoredValue& before) const {
   HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExA(m_root, m_keyPath, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, &key);
+  LSTATUS status = OpenKeyPastDenial(m_root, m_keyPath, KEY_QUERY_VALUE | KEY_SET_VALUE | m_view, false, key);
   const UniqueKey owner(key);
   RegStoredValue now;
   if (status == ERROR_SUCCESS) status = QueryStoredValue(key, m_name, now);

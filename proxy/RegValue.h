@@ -22,11 +22,22 @@ struct RegStoredValue {
 // `text` of the ANSI code page in UTF-16, as the registry holds text.
 std::basic_string<WCHAR> Widened(const CString& text);
 
+// `wide` in the ANSI code page; false when a character has no place in it.
+bool Narrowed(const std::basic_string<WCHAR>& wide, CString& text);
+
 // The value's full name as the user is told it: the root's name and `path`
 // (its keys from the root down, then the value's name); where `shownAs` is
 // given, it stands for the root and the first key (a hive file loaded under
 // a key of the run's own, the 32-bit programs' view).
 CString RegValueName(HKEY root, const CString& path, const CString& shownAs);
+
+// Opens the key `path` under `root` with `access`, made where it is missing
+// when `create`. Where the key's security refuses the process, opened again
+// with backup and restore semantics: a run holding both privileges (one for
+// every user) reads and writes what a user closed to it, as a user owns
+// their own keys' access lists. The registry's answer to the first try
+// when the second fails too.
+LSTATUS OpenKeyPastDenial(HKEY root, const CString& path, REGSAM access, bool create, HKEY& key);
 
 // The value `name` of the open `key`, read whole; a missing one is no
 // failure. The registry's answer.

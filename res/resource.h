@@ -37,6 +37,9 @@
 // framework's range leaves free.
 #define IDS_TARGET_CHANGED 61895
 #define IDS_TARGET_UNCHANGED 61896
+// After /undo, each setting: put back, or left as another program made it.
+#define IDS_TARGET_PUT_BACK 61897
+#define IDS_TARGET_LEFT 61898
 
 // Application icon
 #define IDR_MAINFRAME 128

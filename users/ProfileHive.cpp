@@ -27,6 +27,8 @@ bool IsHiveLoaded(const CString& sid) {
   HKEY key = nullptr;
   const LSTATUS status = RegOpenKeyExA(HKEY_USERS, sid, 0, KEY_READ, &key);
   if (status == ERROR_FILE_NOT_FOUND) return false;
+  // A key its user closed to the run (they own its access list) is there.
+  if (status == ERROR_ACCESS_DENIED) return true;
   if (status != ERROR_SUCCESS)
     throw CRegistryException(CRegistryException::readFailed, status, "HKEY_USERS\\" + sid + "\\" + PROXY_OVERRIDE_PATH);
   RegCloseKey(key);

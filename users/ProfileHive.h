@@ -17,6 +17,7 @@ LONG UnloadHive(const CString& key);
 
 // The user's hive is loaded under HKEY_USERS\`sid`: they are signed in, or a
 // program of theirs runs. Raises CRegistryException when it cannot be told.
+// A key the run may not open is there all the same.
 bool IsHiveLoaded(const CString& sid);
 
 class ProfileHive {

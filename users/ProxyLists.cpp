@@ -1,5 +1,8 @@
 #include "ProxyLists.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "DesktopUser.h"
 #include "FileException.h"
 #include "ProfileHive.h"
@@ -20,7 +23,12 @@ ProxyListKey ProxyListInForce() {
 }
 
 CoveredList::CoveredList(UserProfile profile, int number) : m_profile(std::move(profile)), m_number(number) {
-  const bool signedIn = !m_profile->sid.IsEmpty() && IsHiveLoaded(m_profile->sid);
+  bool signedIn = false;
+  // Told, if it cannot be, when the list is reached: on its own.
+  try {
+    signedIn = !m_profile->sid.IsEmpty() && IsHiveLoaded(m_profile->sid);
+  } catch (const CRegistryException&) {
+  }
   m_name = signedIn ? CRegStringValue(HKEY_USERS, m_profile->sid + "\\" + PROXY_OVERRIDE_PATH).GetName()
                     : m_profile->hivePath + "\\" + PROXY_OVERRIDE_PATH;
 }
@@ -33,6 +41,42 @@ LONG CoveredList::Reach(const std::function<void(const ProxyListKey&)>& work) co
   ProfileHive hive(*m_profile, m_number);
   work(hive.ProxyList());
   return hive.Unload();
+}
+
+namespace {
+
+constexpr char kKeyAddress[] = "key";
+constexpr char kProfileAddress[] = "profile";
+
+HKEY RootNamed(const CString& name) {
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS})
+    if (RegValueName(root, "", "") == name + "\\") return root;
+  return nullptr;
+}
+
+std::vector<CString> Fields(const CString& text) {
+  std::vector<CString> fields;
+  int start = 0;
+  for (int tab; (tab = text.Find('\t', start)) >= 0; start = tab + 1) fields.push_back(text.Mid(start, tab - start));
+  fields.push_back(text.Mid(start));
+  return fields;
+}
+
+}  // namespace
+
+CString CoveredList::Address() const {
+  if (m_profile) return CString(kProfileAddress) + "\t" + m_profile->sid + "\t" + m_profile->hivePath;
+  const CString root = RegValueName(m_key->Root(), "", "");
+  return CString(kKeyAddress) + "\t" + root.Left(root.GetLength() - 1) + "\t" + m_key->Path() + "\t" +
+         m_key->ShownAs() + "\t" + std::to_string(m_key->View()).c_str();
+}
+
+std::optional<CoveredList> CoveredList::At(const CString& address) {
+  const std::vector<CString> fields = Fields(address);
+  if (fields.size() == 3 && fields[0] == kProfileAddress) return CoveredList(UserProfile{fields[1], fields[2]}, 0);
+  if (fields.size() != 5 || fields[0] != kKeyAddress || !RootNamed(fields[1])) return std::nullopt;
+  const REGSAM view = static_cast<REGSAM>(std::strtoul(fields[4], nullptr, 10));
+  return CoveredList(ProxyListKey(RootNamed(fields[1]), fields[2], fields[3], view));
 }
 
 CoveredLists ListsOf(Users users) {

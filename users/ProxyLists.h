@@ -46,6 +46,11 @@ class CoveredList {
   // else ERROR_SUCCESS. Needs the HivePrivileges held for a profile's.
   LONG Reach(const std::function<void(const ProxyListKey&)>& work) const;
 
+  // Where the list is, as text that a later run finds it again by.
+  CString Address() const;
+  // The list at `address`; nothing when the text is no address.
+  static std::optional<CoveredList> At(const CString& address);
+
  private:
   std::optional<ProxyListKey> m_key;
   std::optional<UserProfile> m_profile;

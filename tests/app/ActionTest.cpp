@@ -136,7 +136,7 @@ class ActionTest : public HostsFileTest {
 bool FailureTold(const Case& c, const CString& hostsPath) {
   Outcomes outcomes;
   try {
-    CarryOut(c.action, c.scope, &outcomes);
+    CarryOut({c.action, c.scope}, &outcomes);
     return false;
   } catch (const CFileException& error) {
     EXPECT_EQ(error.m_strFileName, hostsPath);
@@ -159,7 +159,7 @@ TEST_F(ActionTest, EachActionCarriesItsSettingsThroughAndTellsWhichChanged) {
       EXPECT_EQ(OfferedAction(), c.action);
     }
     Outcomes outcomes;
-    CarryOut(c.action, c.scope, &outcomes);
+    CarryOut({c.action, c.scope}, &outcomes);
     EXPECT_EQ(Now(), c.after);
     EXPECT_TRUE(NewFiles().empty());
     std::vector<std::pair<CString, Outcome::State>> told;
@@ -406,7 +406,7 @@ TEST_F(ActionTest, AListThatMayOnlyBeReadIsToldAsSuchAndChangesNothing) {
       EXPECT_EQ(error.m_strValueName, kValueName);
     }
     try {
-      CarryOut(c.action, c.scope);
+      CarryOut({c.action, c.scope});
       EXPECT_FALSE(writesList);
     } catch (const CRegistryException& error) {
       EXPECT_TRUE(writesList);
@@ -445,7 +445,7 @@ TEST_F(ActionTest, AnUndoLeavesAListAnotherChangedMeanwhileAndSaysSo) {
       fakewin::InjectFailure("ReplaceFileA", 1, ERROR_WRITE_FAULT);
       Outcomes outcomes;
       try {
-        CarryOut(c.action, Scope::both, &outcomes);
+        CarryOut({c.action, Scope::both}, &outcomes);
         ADD_FAILURE() << "the failed replace was not told";
       } catch (const CFileException& error) {
         EXPECT_FALSE(other.left);

@@ -10,6 +10,7 @@
 #include "CommandLine.h"
 #include "ConnectionBytes.h"
 #include "ConnectionSettings.h"
+#include "DeploymentRecord.h"
 #include "DesktopUser.h"
 #include "ProfilesFixture.h"
 #include "ProxyPolicy.h"
@@ -60,12 +61,14 @@ class AllUsersTest : public ProfilesTest {
     return lists;
   }
   // What a run tells of each setting: the hosts file, each user's list,
-  // then the mandatory profile, left alone.
+  // then the mandatory profile, left alone; last the record of the
+  // deployment.
   Told Each(Outcome::State state) const {
     Told each{{m_path, state}};
     for (const ProfileRow& row : kSchoolPc)
       if (!IsServiceAccount(row.sid) && !row.mandatory) each.emplace_back(ListName(row), state);
     each.emplace_back(HivePath(Row("guest")), Outcome::untouched);
+    each.emplace_back(DeploymentRecordName(), state);
     return each;
   }
 };
@@ -81,7 +84,7 @@ TEST_F(AllUsersTest, SetAndRemoveCoverEveryProfileAndGiveEveryHiveBackByteForByt
     const std::map<std::string, std::string> listsBefore = Lists();
     VerbResult result = RunWith({"/check", "/allusers"});
     EXPECT_EQ(result.status, kExitNothingChanged);
-    ASSERT_EQ(result.shortfalls.size(), Each(Outcome::changed).size() - 1) << "the mandatory profile checked";
+    ASSERT_EQ(result.shortfalls.size(), Each(Outcome::changed).size() - 2) << "the mandatory profile checked";
     for (size_t i = 1; i < result.shortfalls.size(); ++i) {
       EXPECT_EQ(result.shortfalls[i].target, Each(Outcome::changed)[i].first);
       EXPECT_EQ(result.shortfalls[i].missing.size(), kProxyExceptions.size());
@@ -120,33 +123,39 @@ TEST_F(AllUsersTest, OneProfileNeverStopsTheOthers) {
     const char* what;
     const char* folder;
     std::function<void()> arrange;
-    bool onDisk;
+    Outcome::State state;  // the list's; changed: its user's access list is no obstacle
   } cases[] = {
       {"its folder gone", "pupil2",
-       [&] { std::filesystem::remove_all(testfiles::Local(HivePath(Row("pupil2"))).parent_path()); }, false},
+       [&] { std::filesystem::remove_all(testfiles::Local(HivePath(Row("pupil2"))).parent_path()); },
+       Outcome::noProfile},
       {"listed without its folder", "pupil2",
        [&] { SetValue(HKEY_LOCAL_MACHINE, entry("pupil2").Mid(19).GetString(), "ProfileImagePath", std::nullopt); },
-       false},
+       Outcome::noProfile},
       {"a list not text", "teacher",
        [&] {
          SetValue(HKEY_USERS, teachersList, kProxyName, Stored{REG_DWORD, std::string(4, '\0')});
        },
-       true},
+       Outcome::leftAsItWas},
       {"a per-connection value of a form not known", "pupil1",
        [&] {
          SetInHive(Row("pupil1"), kConnections, kLan, Stored{REG_BINARY, std::string(8, '\x99')});
        },
-       true},
+       Outcome::leftAsItWas},
       {"a list outside the code page", "teacher",
-       [&] { SetValue(HKEY_USERS, teachersList, kProxyName, WideSz(u"\uD55C\uAD6D.test"), true); }, true},
-      {"a key SYSTEM may not read", "teacher",
+       [&] { SetValue(HKEY_USERS, teachersList, kProxyName, WideSz(u"\uD55C\uAD6D.test"), true); },
+       Outcome::leftAsItWas},
+      {"whether its hive is loaded cannot be told", "pupil1",
+       [&] { fakewin::FailOpens(HKEY_USERS, Row("pupil1").sid, ERROR_KEY_DELETED); }, Outcome::leftAsItWas},
+      {"a hive held by another program", "pupil1",
+       [&] { holder.reset(CreateFileA(HivePath(Row("pupil1")), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)); },
+       Outcome::leftAsItWas},
+      {"its list's key closed to SYSTEM", "teacher",
        [&] {
          fakewin::DenyChanges(HKEY_USERS, (teachersList.substr(0, teachersList.rfind('\\'))).c_str(), true, true);
        },
-       true},
-      {"a hive held by another program", "pupil1",
-       [&] { holder.reset(CreateFileA(HivePath(Row("pupil1")), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)); },
-       true},
+       Outcome::changed},
+      {"its user's own hive key closed to SYSTEM", "teacher",
+       [&] { fakewin::DenyChanges(HKEY_USERS, Row("teacher").sid, true, true); }, Outcome::changed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,24 +164,24 @@ TEST_F(AllUsersTest, OneProfileNeverStopsTheOthers) {
     const Snapshot before = Now();
     Told each = Each(Outcome::changed);
     const auto affected = std::find(each.begin(), each.end(), std::pair{ListName(Row(c.folder)), Outcome::changed});
-    if (c.onDisk)
+    if (c.state == Outcome::leftAsItWas)
       affected->second = Outcome::leftAsItWas;
-    else
-      each.erase(affected), each.emplace_back(entry(c.folder), Outcome::noProfile);
-    const ExitStatus status = c.onDisk ? kExitPartly : kExitCompleted;
+    else if (c.state == Outcome::noProfile)
+      each.erase(affected), each.insert(each.end() - 1, {entry(c.folder), Outcome::noProfile});
+    const ExitStatus status = c.state == Outcome::leftAsItWas ? kExitPartly : kExitCompleted;
 
     const VerbResult checked = RunWith({"/check", "/allusers"});
     EXPECT_EQ(checked.status, kExitNothingChanged);
     EXPECT_EQ(std::count_if(checked.shortfalls.begin(), checked.shortfalls.end(),
                             [](const Shortfall& setting) { return setting.unjudged != nullptr; }),
-              c.onDisk ? 1 : 0);
+              c.state == Outcome::leftAsItWas ? 1 : 0);
     bool loadedAtReplace = true;
     fakewin::OnCall("ReplaceFileA", [&] { loadedAtReplace = fakewin::LoadedHives().size() != 2; });
     VerbResult result = RunWith({"/set", "/allusers", "/quiet"});
     EXPECT_FALSE(loadedAtReplace) << "a hive loaded while the hosts file was replaced";
     EXPECT_EQ(result.status, status);
     EXPECT_EQ(TellingOf(result.outcomes), each);
-    EXPECT_EQ(Now().at(c.folder), before.at(c.folder));
+    EXPECT_EQ(Now().at(c.folder) == before.at(c.folder), c.state != Outcome::changed);
     EXPECT_EQ(Hosts(), kOrdinaryHosts + ManagedLines());
     EXPECT_EQ(RunWith({"/check", "/allusers"}).status, kExitCompleted);
     result = RunWith({"/remove", "/allusers", "/quiet"});
@@ -180,6 +189,7 @@ TEST_F(AllUsersTest, OneProfileNeverStopsTheOthers) {
     EXPECT_EQ(TellingOf(result.outcomes), each);
     EXPECT_EQ(Now(), before);
     holder.reset();
+    fakewin::FailOpens(HKEY_USERS, Row("pupil1").sid, ERROR_SUCCESS);
     ExpectNothingLeft();
   }
   EXPECT_EQ(fakewin::MostToolHivesAtOnce(), 1);
@@ -194,11 +204,11 @@ TEST_F(AllUsersTest, AFailureAtAnyCallLeavesEachUserOldOrNewWithTheHostsFile) {
     const auto start = [&] {
       WriteHosts(kOrdinaryHosts);
       Build(kSchoolPc);
-      if (action == Action::remove) CarryOut(Action::set, Scope::both, nullptr, Users::all);
+      if (action == Action::remove) CarryOut({Action::set, Scope::both, Users::all});
     };
     start();
     const Snapshot before = Now();
-    CarryOut(action, Scope::both, nullptr, Users::all);
+    CarryOut({action, Scope::both, Users::all});
     const Snapshot after = Now();
     for (const DWORD error : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL}) {
       for (int nth = 1;; ++nth) {
@@ -214,7 +224,10 @@ TEST_F(AllUsersTest, AFailureAtAnyCallLeavesEachUserOldOrNewWithTheHostsFile) {
         const Snapshot& hostsLike = now.at("hosts") == after.at("hosts") ? after : before;
         for (const auto& [setting, held] : now) {
           const bool left = held != hostsLike.at(setting);
-          EXPECT_TRUE(!left || (held == before.at(setting) && result.status == kExitPartly)) << setting;
+          EXPECT_TRUE(!left || (held == before.at(setting) && result.status == kExitPartly))
+              << setting << " status " << result.status << " hosts new " << (now.at("hosts") == after.at("hosts"))
+              << " held " << ::testing::PrintToString(held) << " outcomes "
+              << ::testing::PrintToString(TellingOf(result.outcomes));
         }
         ExpectNothingLeft();
         for (const std::string& name : NewFiles()) std::filesystem::remove(Folder() / name);
@@ -234,7 +247,7 @@ TEST_F(AllUsersTest, AHiveThatStaysLoadedIsTold) {
   EXPECT_EQ(result.status, kExitPartly);
   Told expected = Each(Outcome::changed);
   for (const char* folder : {"pupil1", "pupil2", "Default"})
-    expected.emplace_back(HivePath(Row(folder)), Outcome::failed);
+    expected.insert(expected.end() - 1, {HivePath(Row(folder)), Outcome::failed});
   EXPECT_EQ(TellingOf(result.outcomes), expected);
   const HivePrivileges privileges;
   for (const std::string& name : fakewin::LoadedHives()) {
@@ -246,8 +259,9 @@ TEST_F(AllUsersTest, AHiveThatStaysLoadedIsTold) {
 }
 
 // A hive an earlier run left loaded (it was ended on the way) is unloaded
-// first, under the lock, forced where another program holds a key in it;
-// one that stays is named as left loaded, and the run goes on.
+// first by a run for every user, under the lock, forced where another
+// program holds a key in it; one that stays is named as left loaded, and the
+// run goes on. A run for the desktop's user loads no hive and leaves it.
 TEST_F(AllUsersTest, HivesAnEarlierRunLeftLoadedAreUnloadedFirst) {
   const struct {
     const char* what;
@@ -263,13 +277,20 @@ TEST_F(AllUsersTest, HivesAnEarlierRunLeftLoadedAreUnloadedFirst) {
     }
     fakewin::HoldKeysInHives(row.held);
     if (!row.forceable) fakewin::HideExport("NtUnloadKey2");
-    const VerbResult result = RunWith({"/set", "/machine", "/quiet"});
+    EXPECT_EQ(TellingOf(RunWith({"/set", "/machine", "/quiet"}).outcomes), (Told{{m_path, Outcome::changed}}));
+    const std::vector<std::string> loaded = fakewin::LoadedHives();
+    EXPECT_NE(std::find(loaded.begin(), loaded.end(), std::string(leftKey)), loaded.end());
+    // The other program lets go once the hives are swept.
+    fakewin::OnCall("RegLoadKeyA", [] { fakewin::HoldKeysInHives(false); });
+    const VerbResult result = RunWith({"/set", "/allusers", "/quiet"});
+    fakewin::ClearFailure();
     fakewin::HoldKeysInHives(false);
     fakewin::HideExport(nullptr);
-    EXPECT_EQ(result.status, kExitCompleted);
-    Told told{{m_path, Outcome::changed}};
-    if (!row.forceable) told.emplace_back("HKEY_USERS\\" + leftKey, Outcome::leftLoaded);
-    EXPECT_EQ(TellingOf(result.outcomes), told);
+    // The hive left loaded holds pupil1's file: that list is left as it was.
+    EXPECT_EQ(result.status, row.forceable ? kExitCompleted : kExitPartly);
+    const Told told = TellingOf(result.outcomes);
+    EXPECT_EQ(std::count(told.begin(), told.end(), std::pair{"HKEY_USERS\\" + leftKey, Outcome::leftLoaded}),
+              row.forceable ? 0 : 1);
     const HivePrivileges privileges;
     RegUnLoadKeyA(HKEY_USERS, leftKey);
     WriteHosts(kOrdinaryHosts);
@@ -339,7 +360,7 @@ TEST_F(AllUsersTest, UnderThePerMachinePolicyTheMachinesListsAreTheOnesInForce) 
       EXPECT_EQ(OfferedAction(), Action::set);
     }
     Outcomes outcomes;
-    CarryOut(Action::set, Scope::user, &outcomes, c.users);
+    CarryOut({Action::set, Scope::user, c.users}, &outcomes);
     EXPECT_EQ(outcomes[0].target == machineName, c.machine) << outcomes[0].target;
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kProxyKey, kProxyName),
               Sz(c.machine ? kJoined + ";machine.test" : "machine.test"));
@@ -359,7 +380,7 @@ TEST_F(AllUsersTest, UnderThePerMachinePolicyTheMachinesListsAreTheOnesInForce) 
       EXPECT_EQ(OfferedAction(), Action::remove) << "the dialog follows the machine's list";
       EXPECT_EQ(::Check(Scope::user)[0].target, machineName);
     }
-    CarryOut(Action::remove, Scope::user, nullptr, c.users);
+    CarryOut({Action::remove, Scope::user, c.users});
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, kProxyKey, kProxyName), Sz("machine.test"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key32, kProxyName), Sz("machine32.test"));
     EXPECT_EQ(BypassOf(Value(HKEY_LOCAL_MACHINE, key32 + "\\Connections", kLan)).first, "machine32.test");

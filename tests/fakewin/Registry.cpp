@@ -35,6 +35,8 @@ struct OpenKey {
 };
 
 std::map<HKEY, std::unique_ptr<OpenKey>> g_open;
+// Keys whose open from their root fails as the system may fail it.
+std::map<std::pair<HKEY, std::string>, DWORD> g_failingOpens;
 
 bool IsPredefined(HKEY handle) {
   return handle == HKEY_CURRENT_USER || handle == HKEY_LOCAL_MACHINE || handle == HKEY_USERS;
@@ -86,7 +88,8 @@ LSTATUS FromHandle(HKEY handle, OpenKey& open) {
 // Follows `path` down from the key `from` stands for; with `create`, makes
 // the keys that are missing. As on Windows, making one is checked against
 // its parent's security, whatever access the handle was opened with.
-LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<Key>& key, DWORD& disposition) {
+LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<Key>& key, DWORD& disposition,
+                bool pastSecurity = false) {
   const std::string_view text = path ? path : "";
   if (!text.empty() && text.front() == '\\') return ERROR_BAD_PATHNAME;
   const std::vector<std::string> names = Components(text);
@@ -101,7 +104,7 @@ LSTATUS Descend(const OpenKey& from, LPCSTR path, bool create, std::shared_ptr<K
       continue;
     }
     if (!create) return ERROR_FILE_NOT_FOUND;
-    if (key->changesDenied) return ERROR_ACCESS_DENIED;
+    if (key->changesDenied && !pastSecurity) return ERROR_ACCESS_DENIED;
     key = key->subkeys[Folded(name)] = fakewin::tree::NewKey(name);
     disposition = REG_CREATED_NEW_KEY;
   }
@@ -130,16 +133,23 @@ std::string Viewed(HKEY parent, LPCSTR subKey, REGSAM access, const OpenKey& fro
   return "Software\\WOW6432Node" + path.substr(kSoftware);
 }
 
-LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY result, LPDWORD disposition) {
+// `pastSecurity`: with backup and restore semantics, the key's security not
+// looked at.
+LSTATUS OpenSubkey(HKEY parent, LPCSTR subKey, REGSAM access, bool create, PHKEY result, LPDWORD disposition,
+                   bool pastSecurity = false) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   OpenKey from;
   if (const LSTATUS status = FromHandle(parent, from); status != ERROR_SUCCESS) return status;
+  if (const auto failing = g_failingOpens.find({parent, Folded(subKey ? subKey : "")}); failing != g_failingOpens.end())
+    return static_cast<LSTATUS>(failing->second);
   std::shared_ptr<Key> key;
   DWORD how = 0;
   const std::string path = Viewed(parent, subKey, access, from);
-  if (const LSTATUS status = Descend(from, path.c_str(), create, key, how); status != ERROR_SUCCESS) return status;
-  if (key->readsDenied || (key->changesDenied && (access & kChangeRights))) return ERROR_ACCESS_DENIED;
+  if (const LSTATUS status = Descend(from, path.c_str(), create, key, how, pastSecurity); status != ERROR_SUCCESS)
+    return status;
+  if (!pastSecurity && (key->readsDenied || (key->changesDenied && (access & kChangeRights))))
+    return ERROR_ACCESS_DENIED;
   *result = NewHandle(std::move(key), access);
   if (disposition) *disposition = how;
   return ERROR_SUCCESS;
@@ -226,8 +236,16 @@ namespace fakewin {
 
 int OpenKeyCount() { return static_cast<int>(g_open.size()); }
 
+void FailOpens(HKEY root, const char* path, DWORD error) {
+  if (error == ERROR_SUCCESS)
+    g_failingOpens.erase({root, tree::Folded(path)});
+  else
+    g_failingOpens[{root, tree::Folded(path)}] = error;
+}
+
 void ResetRegistry() {
   g_open.clear();
+  g_failingOpens.clear();
   tree::DropHives();
   g_roots = NewUserRoots();
 }
@@ -281,10 +299,18 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY resul
   return OpenSubkey(key, subKey, access, false, result, nullptr);
 }
 
-LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES,
                         PHKEY result, LPDWORD disposition) {
   if (result) *result = nullptr;
   if (fakewin::ShouldFail("RegCreateKeyExA")) return static_cast<LSTATUS>(GetLastError());
+  // Backup and restore semantics: with both privileges enabled, reading and
+  // writing whatever the key's security says.
+  if (options & REG_OPTION_BACKUP_RESTORE) {
+    if (!fakewin::PrivilegeEnabled(SE_BACKUP_NAME) || !fakewin::PrivilegeEnabled(SE_RESTORE_NAME))
+      return ERROR_ACCESS_DENIED;
+    return OpenSubkey(key, subKey, KEY_ALL_ACCESS | (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)), true, result,
+                      disposition, true);
+  }
   return OpenSubkey(key, subKey, access, true, result, disposition);
 }
 
@@ -348,6 +374,18 @@ LSTATUS RegDeleteTreeA(HKEY handle, LPCSTR subKey) {
   MarkDeleted(*found->second);
   key->subkeys.erase(found);
   return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteKeyA(HKEY handle, LPCSTR subKey) {
+  if (fakewin::ShouldFail("RegDeleteKeyA")) return static_cast<LSTATUS>(GetLastError());
+  HKEY key = nullptr;
+  if (const LSTATUS status = RegOpenKeyExA(handle, subKey, 0, KEY_READ, &key); status != ERROR_SUCCESS) return status;
+  OpenKey open;
+  FromHandle(key, open);
+  const bool hasSubkeys = !open.key->subkeys.empty();
+  RegCloseKey(key);
+  if (hasSubkeys) return ERROR_ACCESS_DENIED;
+  return RegDeleteTreeA(handle, subKey);
 }
 
 LSTATUS RegDeleteValueA(HKEY handle, LPCSTR valueName) {

@@ -184,26 +184,42 @@ TEST_F(HostsFileTest, TheReplacedFileKeepsItsAttributes) {
   }
 }
 
-// What runs before the replace may fail: the new file is then dropped, and
-// a hosts file the open had to create is removed again.
-TEST_F(HostsFileTest, AFailureBeforeTheReplaceLeavesTheFileAsItWas) {
+// A staged file dropped: the new file goes, and a hosts file the open had
+// to create is removed again. One committed with its old file kept is put
+// back byte for byte, or deleted where there was none; and left as another
+// program made it since.
+TEST_F(HostsFileTest, AStagedFileDroppedOrPutBackLeavesTheFileAsItWas) {
   for (const bool existed : {true, false}) {
     const std::string before = Lines({"127.0.0.1 localhost"});
-    if (existed)
-      WriteHosts(before);
-    else
-      RemoveHosts();
-    bool ran = false;
-    EXPECT_THROW(CHostsFile().Update(CHostsFile::addMissing,
-                                     [&] {
-                                       ran = true;
-                                       EXPECT_EQ(NewFiles().size(), 1u) << "the new file is beside the hosts file";
-                                       throw std::runtime_error("refused");
-                                     }),
-                 std::runtime_error);
-    EXPECT_TRUE(ran);
+    const auto start = [&] {
+      if (existed)
+        WriteHosts(before);
+      else
+        RemoveHosts();
+    };
+    start();
+    {
+      CHostsFile hosts;
+      hosts.Stage(CHostsFile::addMissing);
+      EXPECT_EQ(NewFiles().size(), 1u) << "the new file is beside the hosts file";
+    }
     EXPECT_EQ(HostsIfAny(), existed ? std::optional<std::string>(before) : std::nullopt);
     EXPECT_TRUE(NewFiles().empty());
+    for (const bool changedSince : {false, true}) {
+      start();
+      CHostsFile hosts;
+      hosts.Stage(CHostsFile::addMissing);
+      const CHostsFile::Result committed = hosts.Commit(true);
+      EXPECT_EQ(committed.created, !existed);
+      if (changedSince) WriteHosts(before + "10.0.0.9 other.test\r\n");
+      const std::string held = *HostsIfAny();
+      EXPECT_EQ(CHostsFile::PutBack(committed), !changedSince);
+      CHostsFile::Forget(committed);
+      EXPECT_EQ(HostsIfAny(), changedSince ? std::optional(held)
+                              : existed    ? std::optional<std::string>(before)
+                                           : std::nullopt);
+      EXPECT_TRUE(NewFiles().empty());
+    }
   }
 }
 

@@ -235,7 +235,7 @@ def about_box(dep):
 # cause; another run busy; the file refusals; what became of each setting
 # after an action on the command line.
 STRING_IDS = [101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 61475] + list(range(61856, 61871)) + \
-    list(range(61880, 61889)) + [61890, 61891, 61892, 61893, 61895, 61896]
+    list(range(61880, 61889)) + [61890, 61891, 61892, 61893, 61895, 61896, 61897, 61898]
 # The event log's message file (RCDATA).
 EVENT_MESSAGES_ID = 129
 
@@ -282,13 +282,13 @@ def check_strings(t, entries):
     for sid in range(61856, 61871):
         text = s.get(sid, "")
         t.check(text.count("%1") == 1, f"file-error string {sid} names the path once", repr(text))
-    for sid in (105, 107, 108, 109, 110, 61883, 61884, 61885, 61886, 61888, 61891, 61892, 61893, 61895, 61896):
+    for sid in (105, 107, 108, 109, 110, 61883, 61884, 61885, 61886, 61888, 61891, 61892, 61893, 61895, 61896, 61897, 61898):
         t.check(s.get(sid, "").count("%1") == 1, f"string {sid} names its subject once")
     for sid in (61882, 61887):
         t.check(s.get(sid, "").count("%1") == 1 and s.get(sid, "").count("%2") == 1,
                 f"string {sid} names the file and the value once each")
     usage = s.get(104, "")
-    for switch in ("%1", "/set", "/remove", "/check", "/machine", "/user", "/allusers", "/quiet", "/log:", "/?",
+    for switch in ("%1", "/set", "/remove", "/check", "/detect", "/machine", "/user", "/allusers", "/quiet", "/log:", "/?",
                    "1618"):
         t.check(switch in usage, f"usage names {switch}")
     t.equal(sorted(s), STRING_IDS, "string ids")

@@ -55,6 +55,9 @@ bool ShouldFail(const char* function);
 // to make a key in it, or making a key in it, is refused (access denied).
 // `denied` false: it may be changed again. `reading`: not even read.
 void DenyChanges(HKEY root, const char* path, bool denied = true, bool reading = false);
+// Opening the key at `path` under `root` (a path from the root, as given)
+// fails with `error` from now on; ERROR_SUCCESS: it opens again.
+void FailOpens(HKEY root, const char* path, DWORD error);
 // Registry handles opened and not yet closed; predefined root keys not counted.
 int OpenKeyCount();
 // The names of the keys under HKEY_USERS that hold a loaded hive file.

@@ -44,6 +44,7 @@ typedef BYTE* LPBYTE;
 #define REG_MULTI_SZ 7u
 
 #define REG_OPTION_NON_VOLATILE 0u
+#define REG_OPTION_BACKUP_RESTORE 4u
 #define REG_CREATED_NEW_KEY 1u
 #define REG_OPENED_EXISTING_KEY 2u
 
@@ -55,6 +56,8 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, c
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
+// A key without subkeys.
+LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS RegCloseKey(HKEY key);
 // Subkeys by index, in the order of their names without regard to case.
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
