@@ -79,6 +79,8 @@ std::shared_ptr<void> AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
 
 void SetLockPause(LockPause pause) { g_pause = pause ? pause : DefaultPause; }
 
+void PauseForAnother(DWORD milliseconds) { g_pause(milliseconds); }
+
 ActionLock::ActionLock() {
   // A lock that cannot be had is somebody else's: busy too.
   if (!Take(kPauses)) throw CBusyException();
@@ -101,7 +103,7 @@ bool ActionLock::Take(int pauses) {
   for (int pause = 0;; ++pause) {
     if (TryTake()) return m_held = true;
     if (pause == pauses) return false;
-    g_pause(kPauseMs);
+    PauseForAnother(kPauseMs);
   }
 }
 

@@ -44,3 +44,5 @@ class ActionLock {
 // its window painted meanwhile.
 using LockPause = void(WINAPI*)(DWORD milliseconds);
 void SetLockPause(LockPause pause);
+// A moment's pause of a run that waits for another program, as set above.
+void PauseForAnother(DWORD milliseconds);

@@ -67,9 +67,11 @@ struct OpenLog {
 // missing, never through a link, and refused as above.
 OpenLog OpenLogFile(const CFolder& folder, const CString& name);
 // Appends `line` and a line end to the log `name` in `folder`, opened as
-// above. Past the limit, when `mayRotate` (the run holds the ActionLock),
-// the file is first opened as above and renamed to the older name by its
-// handle, and the log starts over. What became of it; never raises.
+// above; while another program holds it without sharing its writing, it is
+// opened again a few times, PauseForAnother (ActionLock.h) between. Past
+// the limit, when `mayRotate` (the run holds the ActionLock), the file is
+// first opened as above and renamed to the older name by its handle, and
+// the log starts over. What became of it; never raises.
 OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate);
 // The older file's name: ".old" before the extension.
 CString OldLogName(const CString& name);
