@@ -4,7 +4,9 @@
 #include <sddl.h>
 
 #include "BusyException.h"
+#include "HostsFile.h"
 #include "SystemExport.h"
+#include "Trust.h"
 
 namespace {
 
@@ -13,8 +15,7 @@ namespace {
 constexpr WCHAR kNamespace[] = {'O', 'r', 'v', 'a', 'n', 'e', 'S', 'e', 't', 'u', 'p', 0};
 constexpr char kNamespacedName[] = "OrvaneSetup\\Settings";
 constexpr char kAdministrators[] = "S-1-5-32-544";
-// In the global namespace, so that runs in every session meet.
-constexpr char kLegacyName[] = "Global\\OrvaneSetup.Settings";
+// Gone with the last handle, however the run ends: nothing stays behind.
 constexpr char kLockFile[] = "OrvaneSetup.lock";
 constexpr DWORD kPauseMs = 100;
 // SYSTEM and the administrators, whichever of them made it first: a run as
@@ -70,6 +71,15 @@ std::shared_ptr<void> AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
   return std::shared_ptr<void>(space, [closeSpace](HANDLE open) { closeSpace(open, 0); });
 }
 
+// The folder of the hosts file, where no ordinary user may make a file:
+// not open unless the administrators alone may change it (Trust.h).
+CFolder HostsFolder() {
+  CString name;
+  CFolder folder = CFolder::Holding(CHostsFile().GetPath(), name);
+  if (folder.IsOpen() && TrustOf(folder.Handle(), true) != Distrust::none) folder = CFolder();
+  return folder;
+}
+
 }  // namespace
 
 ActionLock::ActionLock(const Patience& patience) {
@@ -84,11 +94,14 @@ bool ActionLock::Take(const Patience& patience) {
   m_namespace = AdministratorsNamespace(access.Get());
   if (m_namespace) m_mutex.reset(CreateMutexA(access.Get(), FALSE, kNamespacedName));
   if (!m_mutex.valid()) {
-    m_folder.emplace(true);
-    if (!m_folder->Trusted()) {
-      m_folder.reset();
-      m_mutex.reset(CreateMutexA(access.Get(), FALSE, kLegacyName));
-      if (!m_mutex.valid()) return false;
+    // Never a name in the global namespace: any user could hold that first.
+    m_tool.emplace(true);
+    if (m_tool->Trusted()) {
+      m_folder = &m_tool->Folder();
+    } else {
+      m_hostsFolder = HostsFolder();
+      if (!m_hostsFolder.IsOpen()) return false;
+      m_folder = &m_hostsFolder;
     }
   }
   for (DWORD waited = 0;; waited += kPauseMs) {
@@ -106,8 +119,8 @@ bool ActionLock::TryTake() {
     return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   }
   Access access;
-  PlainFile lock =
-      OpenPlainFile(m_folder->Folder(), kLockFile, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, access.Get());
+  PlainFile lock = OpenPlainFile(*m_folder, kLockFile, GENERIC_READ | GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS,
+                                 access.Get(), FILE_FLAG_DELETE_ON_CLOSE);
   m_file = std::move(lock.file);
   return m_file.valid();
 }

@@ -2,9 +2,10 @@
 // runs that read the same settings and write them in turn would split them.
 // No ordinary user may take, hold or block it: on Windows Vista and later
 // it is a mutex in a private namespace that only the administrators can
-// make; where the system has none (and under wine), a file in the tool's
-// folder held without sharing, which only they may open; only where neither
-// can be had, the named mutex of the versions before.
+// make; where the system has none (2000, XP, and wine), a file held without
+// sharing and deleted when closed, which only they may open, in a folder
+// only they may write: the tool's, or else the hosts file's own. Where
+// neither folder can be had, the lock cannot be had.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +37,10 @@ class ActionLock {
 
   std::shared_ptr<void> m_namespace;  // closed after the mutex named in it
   UniqueObject m_mutex;
-  std::optional<ToolFolder> m_folder;
+  // Where the lock file is, held open for the object's life.
+  std::optional<ToolFolder> m_tool;
+  CFolder m_hostsFolder;
+  const CFolder* m_folder = nullptr;
   UniqueFile m_file;
   bool m_held = false;
 };

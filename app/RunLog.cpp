@@ -42,6 +42,11 @@ CString OneLine(const CString& text) {
 
 // Others append to it at once, and a rotation renames it under them.
 constexpr DWORD kLogShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Every user may read the log, and one who reads it without sharing its
+// writing keeps the line out while they hold it: opened again a few times,
+// a moment apart, before the line is given up.
+constexpr int kOpenings = 5;
+constexpr DWORD kReopenPauseMs = 100;
 
 uint64_t SizeOf(HANDLE file) {
   DWORD high = 0;
@@ -113,9 +118,15 @@ OpenLog OpenLogFile(const CFolder& folder, const CString& name) {
   return log;
 }
 
-OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate) {
-  if (mayRotate) Rotate(folder, name);
-  OpenLog log = OpenLogFile(folder, name);
+OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate,
+                    Patience::Pause pause) {
+  OpenLog log;
+  for (int opening = 1;; ++opening) {
+    if (mayRotate) Rotate(folder, name);
+    log = OpenLogFile(folder, name);
+    if (log.error != ERROR_SHARING_VIOLATION || opening == kOpenings) break;
+    pause(kReopenPauseMs);
+  }
   if (!log.file.valid()) return log;
   const CString text = line + "\r\n";
   const auto size = static_cast<DWORD>(text.GetLength());

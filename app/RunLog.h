@@ -12,6 +12,7 @@
 #include "Action.h"
 #include "CString.h"
 #include "ExitStatus.h"
+#include "Patience.h"
 #include "PlainFile.h"
 
 // Past this size the log starts over, and the file so far becomes the
@@ -65,10 +66,13 @@ struct OpenLog {
 // missing, never through a link, and refused as above.
 OpenLog OpenLogFile(const CFolder& folder, const CString& name);
 // Appends `line` and a line end to the log `name` in `folder`, opened as
-// above. Past the limit, when `mayRotate` (the run holds the ActionLock),
-// the file is first opened as above and renamed to the older name by its
-// handle, and the log starts over. What became of it; never raises.
-OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate);
+// above; while another program holds it without sharing its writing, it is
+// opened again a few times, `pause` between. Past
+// the limit, when `mayRotate` (the run holds the ActionLock), the file is
+// first opened as above and renamed to the older name by its handle, and
+// the log starts over. What became of it; never raises.
+OpenLog AppendToLog(const CFolder& folder, const CString& name, const CString& line, bool mayRotate,
+                    Patience::Pause pause = Sleep);
 // The older file's name: ".old" before the extension.
 CString OldLogName(const CString& name);
 // The text naming a refusal in the log and in the event.

@@ -102,7 +102,7 @@ CFolder CFolder::Holding(const CString& path, CString& name) {
 }
 
 PlainFile OpenPlainFile(const CFolder& folder, const CString& name, DWORD access, DWORD share, DWORD creation,
-                        LPSECURITY_ATTRIBUTES security) {
+                        LPSECURITY_ATTRIBUTES security, DWORD flags) {
   PlainFile plain;
   const CString path = folder.Path() + "\\" + name;
   const DWORD before = GetFileAttributesA(path);
@@ -110,7 +110,7 @@ PlainFile OpenPlainFile(const CFolder& folder, const CString& name, DWORD access
     plain.refusal = FileRefusal::link;
     return plain;
   }
-  plain.file.reset(CreateFileA(path, access, share, security, creation, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  plain.file.reset(CreateFileA(path, access, share, security, creation, flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!plain.file.valid()) {
     plain.refusal = FileRefusal::cannotOpen;
     plain.error = GetLastError();

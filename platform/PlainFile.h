@@ -50,12 +50,12 @@ struct PlainFile {
   bool existed = false;         // it was there before this open
 };
 
-// Opens `name` in `folder` (CreateFileA's access, sharing, creation and
-// security) without following a link; refused when it is a link or a
-// folder, when it has more than one name, or when the handle is not the
-// file of that name in that folder.
+// Opens `name` in `folder` (CreateFileA's access, sharing, creation,
+// security and flags) without following a link; refused when it is a link
+// or a folder, when it has more than one name, or when the handle is not
+// the file of that name in that folder.
 PlainFile OpenPlainFile(const CFolder& folder, const CString& name, DWORD access, DWORD share, DWORD creation,
-                        LPSECURITY_ATTRIBUTES security = nullptr);
+                        LPSECURITY_ATTRIBUTES security = nullptr, DWORD flags = 0);
 
 // Renames the open `file` (opened with DELETE) to `name` in `folder`, in
 // place of a file of that name: the file opened, whatever its name has

@@ -27,7 +27,9 @@ bool AnyModifierHeld() { return (GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL)
 // rights: only a file in a folder that no ordinary user can change.
 bool InTrustedFolder(const CString& path) {
   const int slash = path.ReverseFindOneOf("\\/");
-  const CFolder folder(path.Left(slash < 0 ? 0 : slash));
+  const CString holding = path.Left(slash < 0 ? 0 : slash);
+  // "E:" alone would be drive E's current folder, not its root.
+  const CFolder folder(holding.View().ends_with(':') ? holding + "\\" : holding);
   return folder.IsOpen() && !folder.IsLink() && TrustOf(folder.Handle(), true) == Distrust::none;
 }
 

@@ -1,5 +1,6 @@
 #include "EventLog.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -32,18 +33,40 @@ bool Rewrite(HANDLE file, std::string_view bytes) {
          written == bytes.size() && SetEndOfFile(file);
 }
 
+enum class Placed {
+  yes,
+  notNow,   // the file could not be opened this once: held by another program, say
+  refused,  // not a plain file of a trusted account's
+};
+
 // The message file in `folder`, a plain file of a trusted account's, with
 // `bytes`; one that Event Viewer holds open is an earlier one of the tool's,
 // and stays.
-bool PlaceMessageFile(const CFolder& folder, std::string_view bytes) {
+Placed PlaceMessageFile(const CFolder& folder, std::string_view bytes) {
   constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | READ_CONTROL;
   PlainFile file = OpenPlainFile(folder, kEventMessageFile, kAccess, FILE_SHARE_READ, OPEN_ALWAYS);
   if (file.refusal == FileRefusal::cannotOpen && file.error == ERROR_SHARING_VIOLATION)
     file = OpenPlainFile(folder, kEventMessageFile, GENERIC_READ | READ_CONTROL,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
-  if (!file.file.valid() || (file.existed && TrustOf(file.file.get(), false) != Distrust::none)) return false;
+  if (file.refusal == FileRefusal::cannotOpen) return Placed::notNow;
+  if (!file.file.valid() || (file.existed && TrustOf(file.file.get(), false) != Distrust::none)) return Placed::refused;
   if (!Holds(file.file.get(), bytes)) Rewrite(file.file.get(), bytes);
-  return true;
+  return Placed::yes;
+}
+
+// The message file the source's registration names; empty when none.
+CString RegisteredMessageFile(const CString& sourceKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, sourceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  const UniqueKey owner(key);
+  char path[MAX_PATH + 1] = {};
+  DWORD type = 0;
+  DWORD size = MAX_PATH;
+  if (RegQueryValueExA(key, "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
+          ERROR_SUCCESS ||
+      (type != REG_EXPAND_SZ && type != REG_SZ))
+    return {};
+  return CString(path, static_cast<int>(strnlen(path, size)));
 }
 
 bool HoldsValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
@@ -65,7 +88,13 @@ bool SetValue(HKEY key, const char* name, DWORD type, const void* data, DWORD si
 bool InstallEventSource(const CFolder* folder, HINSTANCE module, UINT messageFileResource) {
   const CString sourceKey = CString(kSourceKey) + kEventSource;
   const std::string_view messages = ResourceBytes(module, messageFileResource);
-  if (folder == nullptr || messages.empty() || !PlaceMessageFile(*folder, messages)) {
+  const Placed placed = folder == nullptr || messages.empty() ? Placed::refused : PlaceMessageFile(*folder, messages);
+  if (placed != Placed::yes) {
+    // Any user may read the copy and hold it so that it cannot be opened; a
+    // registration of the tool's own file there stays all the same.
+    if (placed == Placed::notNow &&
+        RegisteredMessageFile(sourceKey).CompareNoCase(folder->Path() + "\\" + kEventMessageFile) == 0)
+      return true;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, sourceKey);
     return false;
   }

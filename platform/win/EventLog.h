@@ -20,8 +20,10 @@ inline constexpr char kEventMessageFile[] = "OrvaneSetupEvents.dll";
 // a plain file (PlainFile.h), and registers it as the source's. Without
 // such a folder, or where the file there is not plain or not a trusted
 // account's, a registration is removed, whatever file it names: events are
-// then shown without their message. False when the source is not
-// registered to the file in `folder`. Never raises.
+// then shown without their message. A file there that cannot be opened
+// this once keeps a registration that names it, and removes any other.
+// False when the source is not registered to the file in `folder`. Never
+// raises.
 bool InstallEventSource(const CFolder* folder, HINSTANCE module, UINT messageFileResource);
 // Reports `text` as event `eventId` of `type` (EVENTLOG_INFORMATION_TYPE,
 // _WARNING_, _ERROR_); false when the log refuses. Never raises.

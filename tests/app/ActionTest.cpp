@@ -319,25 +319,34 @@ TEST_F(ActionTest, TheCheckNamesWhatSetWouldAdd) {
 // private namespaces, and only when no user can steer the folder.
 TEST_F(ActionTest, TheLockIsOneNoOrdinaryUserCanTakeHoldOrBlock) {
   constexpr const char* kOldName = "Global\\OrvaneSetup.Settings";
+  constexpr const char* kPupils = "O:S-1-5-21-7-1001D:(A;;FA;;;WD)";
   const TempFolder data;
   fakewin::UseCommonAppDataFolder(data.Path());
-  const CString lockFile = data.Path() + "\\Orvane\\OrvaneSetup.lock";
+  const CString toolLock = data.Path() + "\\Orvane\\OrvaneSetup.lock";
+  const CString hostsFolder = m_path.Left(m_path.ReverseFindOneOf("\\"));
+  const CString hostsLock = hostsFolder + "\\OrvaneSetup.lock";
+  enum Other { nobody, holds, left };  // the lock file: another run holds it, an earlier version left it
   const struct {
     const char* what;
     bool namespaces;
-    const char* held;    // the mutex another holds; null: every one
-    DWORD result;        // of waiting for it
-    bool fileHeld;       // another run holds the lock file
-    const char* pupils;  // the folder's security, a pupil's
+    const char* held;     // the mutex another holds; null: every one
+    DWORD result;         // of waiting for it
+    Other other;          // of the lock file
+    bool inHostsFolder;   // that lock file is the hosts file's folder's, not the tool's
+    const char* pupils;   // the tool's folder's security, a pupil's
+    const char* hostsBy;  // the hosts file's folder's security
     bool done;
   } rows[] = {
-      {"another run", true, nullptr, WAIT_TIMEOUT, false, nullptr, false},
-      {"a run that ended holding it", true, nullptr, WAIT_ABANDONED, false, nullptr, true},
-      {"a squatter on the old name", true, kOldName, WAIT_TIMEOUT, false, nullptr, true},
-      {"a squatter, no namespaces", false, kOldName, WAIT_TIMEOUT, false, nullptr, true},
-      {"another run, no namespaces", false, nullptr, WAIT_OBJECT_0, true, nullptr, false},
-      {"a pupil's folder, no namespaces", false, kOldName, WAIT_TIMEOUT, false, "O:S-1-5-21-7-1001D:(A;;FA;;;WD)",
-       false},
+      {"another run", true, nullptr, WAIT_TIMEOUT, nobody, false, nullptr, nullptr, false},
+      {"a run that ended holding it", true, nullptr, WAIT_ABANDONED, nobody, false, nullptr, nullptr, true},
+      {"a squatter on the old name", true, kOldName, WAIT_TIMEOUT, nobody, false, nullptr, nullptr, true},
+      {"a squatter, no namespaces", false, kOldName, WAIT_TIMEOUT, nobody, false, nullptr, nullptr, true},
+      {"another run, no namespaces", false, nullptr, WAIT_OBJECT_0, holds, false, nullptr, nullptr, false},
+      {"a lock file left, no namespaces", false, nullptr, WAIT_OBJECT_0, left, false, nullptr, nullptr, true},
+      {"a pupil's folder and a squatter, no namespaces", false, kOldName, WAIT_TIMEOUT, nobody, false, kPupils, nullptr,
+       true},
+      {"a pupil's folder, another run", false, nullptr, WAIT_OBJECT_0, holds, true, kPupils, nullptr, false},
+      {"a pupil's folder and hosts folder", false, nullptr, WAIT_OBJECT_0, nobody, false, kPupils, kPupils, false},
   };
   const Case c = Cases()[0];
   for (const auto& row : rows) {
@@ -349,20 +358,27 @@ TEST_F(ActionTest, TheLockIsOneNoOrdinaryUserCanTakeHoldOrBlock) {
       std::filesystem::create_directory(data.Local() / "Orvane");
       fakewin::SetFileSecurity(data.Path() + "\\Orvane", row.pupils);
     }
+    if (row.hostsBy) fakewin::SetFileSecurity(hostsFolder, row.hostsBy);
+    const CString& lockFile = row.inHostsFolder ? hostsLock : toolLock;
     UniqueFile other;
-    if (row.fileHeld) {
+    if (row.other != nobody) {
       const ToolFolder made(true);
       other.reset(CreateFileA(lockFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+      if (row.other == left) other.reset();
     }
     if (row.done)
       CarryOut(c.action);
     else
       EXPECT_THROW(CarryOut(c.action), CBusyException);
     EXPECT_EQ(Now(), row.done ? c.after : c.before);
-    EXPECT_EQ(std::filesystem::exists(testfiles::Local(lockFile)), !row.namespaces && !row.pupils);
+    // Deleted with its handle: only another run's is there.
+    EXPECT_EQ(std::filesystem::exists(testfiles::Local(toolLock)), row.other == holds && !row.inHostsFolder);
+    EXPECT_EQ(std::filesystem::exists(testfiles::Local(hostsLock)), row.other == holds && row.inHostsFolder);
     EXPECT_EQ(fakewin::OwnedMutexCount(), 0);
     other.reset();
     fakewin::HoldMutexes(WAIT_OBJECT_0);
+    if (row.hostsBy) fakewin::SetFileSecurity(hostsFolder, "O:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)");
+    std::filesystem::remove(testfiles::Local(hostsLock));
     std::filesystem::remove_all(data.Local() / "Orvane");
   }
 }

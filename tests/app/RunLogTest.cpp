@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "ActionLock.h"
 #include "Files.h"
 #include "MachineTest.h"
 #include "TempFolder.h"
@@ -83,12 +84,46 @@ TEST_F(RunLogTest, ALogThatIsNotAPlainFileOfATrustedAccountIsLeftAlone) {
   }
 }
 
+// Another program that reads the log without sharing its writing, until
+// the run's pause `g_lettingGoAt` (0: never).
+UniqueFile g_reader;
+int g_lettingGoAt = 0;
+void WINAPI LetGoAtItsPause(DWORD) {
+  if (--g_lettingGoAt == 0) g_reader.reset();
+}
+
+// A log that cannot be written is said so, with the system's error; one that
+// a reader holds for a moment gets its line all the same.
 TEST_F(RunLogTest, ALogThatCannotBeWrittenIsSaidSo) {
-  EXPECT_EQ(AppendToLog(CFolder(Path("missing")), "setup.log", "a run", true).refusal, LogRefusal::cannotOpen);
-  fakewin::InjectFailure("WriteFile", 1, ERROR_DISK_FULL);
-  const OpenLog log = AppendToLog(CFolder(m_folder.Path()), "setup.log", "a run", true);
-  EXPECT_EQ(log.refusal, LogRefusal::cannotOpen);
-  EXPECT_EQ(log.error, static_cast<DWORD>(ERROR_DISK_FULL));
+  const struct {
+    const char* what;
+    const char* folder;  // in the test's folder; null: that folder
+    bool diskFull;
+    bool read;  // a reader holds the log, until the pause lettingGoAt (0: never)
+    int lettingGoAt;
+    LogRefusal refusal;
+    DWORD error;
+  } rows[] = {
+      {"no folder", "missing", false, false, 0, LogRefusal::cannotOpen, ERROR_PATH_NOT_FOUND},
+      {"a full disk", nullptr, true, false, 0, LogRefusal::cannotOpen, ERROR_DISK_FULL},
+      {"a reader for a moment", nullptr, false, true, 4, LogRefusal::none, ERROR_SUCCESS},
+      {"a reader throughout", nullptr, false, true, 0, LogRefusal::cannotOpen, ERROR_SHARING_VIOLATION},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    testfiles::WriteBytes(Path("setup.log"), "earlier\r\n");
+    if (row.diskFull) fakewin::InjectFailure("WriteFile", 1, ERROR_DISK_FULL);
+    if (row.read)
+      g_reader.reset(CreateFileA(Path("setup.log"), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    g_lettingGoAt = row.lettingGoAt;
+    const CFolder folder(row.folder ? Path(row.folder) : m_folder.Path());
+    const OpenLog log = AppendToLog(folder, "setup.log", "a run", true, LetGoAtItsPause);
+    EXPECT_EQ(log.refusal, row.refusal);
+    EXPECT_EQ(log.error, row.error);
+    g_reader.reset();
+    EXPECT_EQ(Bytes(Path("setup.log")), row.refusal == LogRefusal::none ? "earlier\r\na run\r\n" : "earlier\r\n");
+    fakewin::ClearFailure();
+  }
 }
 #endif
 

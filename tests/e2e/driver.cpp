@@ -26,6 +26,8 @@
 //   closeeach       close each of them still open, and wait until all are gone
 //   lock            hold the hosts file open without sharing until the end
 //   hold            hold the hosts file open for reading, sharing reading and writing, until the end
+//   held:PATH       hold the file PATH open for reading, sharing nothing, until the end: what
+//                   any user who may read it can do
 //   attrs=HEX       set the hosts file's attributes through the system's own call
 //   attrs?          "attrs HEX": the hosts file's attributes
 //   helpwatch       stand in for the help viewer from now on
@@ -90,6 +92,7 @@ HWND g_dialog = nullptr;
 HWND g_box = nullptr;
 std::vector<HWND> g_dialogs;  // several runs' main dialogs, found by "dialogs:N"
 HANDLE g_lock = INVALID_HANDLE_VALUE;
+HANDLE g_held = INVALID_HANDLE_VALUE;
 std::vector<std::string> g_helpRequests;
 
 std::string Utf8(const std::wstring& text) {
@@ -731,6 +734,9 @@ void Run(const std::string& command) {
     g_lock = OpenHosts(GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
   } else if (command == "hold") {
     g_lock = OpenHosts(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  } else if (command.rfind("held:", 0) == 0) {
+    g_held = CreateFileA(argument().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g_held == INVALID_HANDLE_VALUE) Fail("held");
   } else if (command.rfind("attrs=", 0) == 0) {
     if (!SetFileAttributesA(HostsPath().c_str(), std::strtoul(command.c_str() + 6, nullptr, 16))) Fail("attributes");
   } else if (command == "attrs?") {

@@ -525,6 +525,16 @@ def test_log_and_events(s):
     # Event Viewer's text of every event id the guide names: the line, whole.
     ids = [1000 + status for status in (0, 1, 2, 3, 4, 5, 6, EXIT_BUSY)]
     expect(s.drive(*[f"eventtext:{i}" for i in ids]) == ["eventtext probe line"] * len(ids), "event texts")
+    # The lock goes with the run that held it.
+    folder = os.path.join(s.prefix, os.path.dirname(LOG))
+    expect("OrvaneSetup.lock" not in os.listdir(folder), f"a lock file stayed: {os.listdir(folder)}")
+    # A user reading the message file, sharing nothing, keeps the source from nobody.
+    source = ["source C:\\ProgramData\\Orvane\\OrvaneSetupEvents.dll"]
+    expect(s.drive("source?") == source, s.drive("source?"))
+    exe = '"Z:' + os.path.abspath(s.args.exe).replace("/", "\\") + '"'
+    held = s.drive("held:" + source[0][len("source "):], "station:" + exe + " /check /machine /quiet")
+    expect(held[-1] == f"exit {EXIT_COMPLETED}", held)
+    expect(s.drive("source?") == source, f"the message file held: {s.drive('source?')}")
 def test_libraries_beside_the_executable_are_never_loaded(s):
     # Anyone may put a DLL named as a system one beside the executable (a
     # download folder, a share); the loader prefers it to wine's builtin one
@@ -773,6 +783,14 @@ def test_nothing_a_pupil_made_is_followed_renamed_or_written(s):
         exe = '"Z:' + os.path.abspath(s.args.exe).replace("/", "\\") + '"'
         expect(s.drive("squat", "station:" + exe + " /set /quiet")[-1] == f"exit {EXIT_COMPLETED}", "the squatter blocked")
         expect(s.hosts() == ORIGINAL_HOSTS + managed_lines(s), "set beside the squatter")
+        # Nor with the tool's folder a link: the lock is then in the hosts
+        # file's folder, and goes with the run.
+        shutil.rmtree(folder, ignore_errors=True)
+        os.symlink(linked, folder)
+        got = s.drive("squat", "station:" + exe + " /remove /quiet")[-1]
+        expect(got == f"exit {EXIT_COMPLETED}", f"the squatter blocked beside a linked folder: {got}")
+        expect(s.hosts() == ORIGINAL_HOSTS, "removed beside the squatter")
+        expect("OrvaneSetup.lock" not in os.listdir(s.etc), f"a lock file stayed: {os.listdir(s.etc)}")
     finally:
         for path in (folder, named_log, system):
             if os.path.islink(path) or os.path.isfile(path):

@@ -2,7 +2,7 @@
 // "\" separators, share modes between open handles, attributes (read-only
 // enforced), symbolic links followed unless the open asks for the link
 // itself, folders opened as handles, hard links counted, and Windows error
-// codes.
+// codes; a file opened to be deleted on close goes with its handle.
 #include <fakewin.h>
 
 #include <fcntl.h>
@@ -24,6 +24,7 @@ struct OpenFile {
   std::string path;
   DWORD access;
   DWORD share;
+  bool deleteOnClose;
 };
 
 std::set<OpenFile*> g_open;
@@ -163,6 +164,9 @@ std::optional<std::string> PathOf(HANDLE handle, DWORD access) {
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                    HANDLE) {
   if (fakewin::ShouldFail("CreateFileA")) return INVALID_HANDLE_VALUE;
+  // As KERNEL32 does: deleting it on close takes the right to delete it.
+  const bool deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  if (deleteOnClose) access |= DELETE;
   const std::string path = PosixPath(name);
   struct stat seen {};
   const bool link = (flags & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(path.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode);
@@ -177,7 +181,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     fakewin::security::Forget(path);
     fakewin::security::Assign(path, security);
   }
-  auto* file = new OpenFile{fd, path, access, share};
+  auto* file = new OpenFile{fd, path, access, share, deleteOnClose};
   g_open.insert(file);
   const bool reportsExisting = creation == OPEN_ALWAYS || creation == CREATE_ALWAYS;
   SetLastError(existed && reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -264,6 +268,10 @@ BOOL CloseHandle(HANDLE handle) {
   if (!file) return fakewin::CloseMutex(handle) ? TRUE : Fail(ERROR_INVALID_HANDLE);
   g_open.erase(file.get());
   close(file->fd);
+  if (file->deleteOnClose && unlink(file->path.c_str()) == 0) {
+    g_attributes.erase(file->path);
+    fakewin::security::Forget(file->path);
+  }
   return TRUE;
 }
 

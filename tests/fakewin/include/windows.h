@@ -78,6 +78,7 @@ typedef const WCHAR* LPCWSTR;
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x400u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define MOVEFILE_REPLACE_EXISTING 0x1u
@@ -119,8 +120,9 @@ DWORD GetCurrentProcessId();
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR expanded, DWORD size);
 
 // A folder's handle only with FILE_FLAG_BACKUP_SEMANTICS; a symbolic link's
-// own with FILE_FLAG_OPEN_REPARSE_POINT. A file made gets the security
-// attributes' descriptor.
+// own with FILE_FLAG_OPEN_REPARSE_POINT; with FILE_FLAG_DELETE_ON_CLOSE,
+// opened for deletion too, and the file deleted when the handle is closed.
+// A file made gets the security attributes' descriptor.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                    HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
