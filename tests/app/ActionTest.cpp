@@ -482,6 +482,42 @@ TEST_F(ActionTest, AnUndoLeavesAListAnotherChangedMeanwhileAndSaysSo) {
   }
 }
 
+// A program holding the hosts file, and letting go at the pause it is told
+// (0: never).
+UniqueFile g_hostsHolder;
+int g_pauses = 0;
+int g_lettingGoAt = 0;
+void WINAPI LetGoAtItsPause(DWORD) {
+  if (++g_pauses == g_lettingGoAt) g_hostsHolder.reset();
+}
+
+// With nobody there to try again, a hosts file another program holds is
+// waited for, everything put back between the tries: done once it lets go,
+// busy, nothing changed, when it holds on.
+TEST_F(ActionTest, AHostsFileHeldForAWhileIsWaitedOutWhenNobodyIsThere) {
+  const std::vector<Case> cases = Cases();
+  const Case c = *std::find_if(cases.begin(), cases.end(),
+                               [](const Case& each) { return std::string(each.name) == "Set as Windows leaves it"; });
+  for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    for (const int lettingGoAt : {3, 0}) {
+      SCOPED_TRACE("sharing " + std::to_string(share) + ", letting go at pause " + std::to_string(lettingGoAt));
+      Put(c.before);
+      g_hostsHolder.reset(CreateFileA(m_path, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+      g_pauses = 0;
+      g_lettingGoAt = lettingGoAt;
+      Request request(c.action);
+      request.patience = {0, 10000, LetGoAtItsPause};
+      if (lettingGoAt)
+        CarryOut(request);
+      else
+        EXPECT_THROW(CarryOut(request), CBusyException);
+      g_hostsHolder.reset();
+      EXPECT_EQ(Now(), lettingGoAt ? c.after : c.before);
+      EXPECT_TRUE(NewFiles().empty());
+    }
+  }
+}
+
 // A reader that holds the hosts file for a moment refuses the replace once:
 // it is tried again.
 TEST_F(ActionTest, AReplaceRefusedForAMomentIsTriedAgain) {

@@ -33,9 +33,11 @@ std::pair<std::string, int> BypassOf(const std::optional<RegistryValues::Stored>
 }
 using Told = std::vector<std::pair<CString, Outcome::State>>;
 
-VerbResult RunWith(std::vector<const char*> arguments) {
+const RunIdentity kThisVersion{"3.2.0.0", "2026-12-09T10:00:00+09:00"};
+
+VerbResult RunWith(std::vector<const char*> arguments, const RunIdentity& identity = kThisVersion) {
   arguments.insert(arguments.begin(), "tool.exe");
-  return RunVerb(ParseArguments(static_cast<int>(arguments.size()), arguments.data()));
+  return RunVerb(ParseArguments(static_cast<int>(arguments.size()), arguments.data()), identity);
 }
 
 Told TellingOf(const Outcomes& outcomes) {
@@ -295,6 +297,71 @@ TEST_F(AllUsersTest, HivesAnEarlierRunLeftLoadedAreUnloadedFirst) {
     RegUnLoadKeyA(HKEY_USERS, leftKey);
     WriteHosts(kOrdinaryHosts);
   }
+}
+
+// The record of the deployment: written by a Set of both settings for every
+// user that did the work, naming what it left as it was; taken away by a
+// Remove settings for every user. The detection rule reads it beside the
+// hosts file, and loads no hive and waits for no other run.
+TEST_F(AllUsersTest, TheDetectionRuleReadsTheRecordAndLoadsNoHive) {
+  fakewin::SetUsers("S-1-5-18", nullptr);
+  const auto detect = [](const RunIdentity& identity) {
+    fakewin::HoldMutexes(WAIT_TIMEOUT);  // another run at work
+    fakewin::OnCall("RegLoadKeyA", [] { ADD_FAILURE() << "a hive loaded"; });
+    const VerbResult result = RunWith({"/detect"}, identity);
+    fakewin::ClearFailure();
+    fakewin::HoldMutexes(WAIT_OBJECT_0);
+    return result;
+  };
+  EXPECT_EQ(detect(kThisVersion).status, kExitNothingChanged) << "no record";
+  EXPECT_EQ(RunWith({"/set", "/allusers", "/user", "/quiet"}).status, kExitCompleted);
+  EXPECT_EQ(ReadDeploymentRecord(), std::nullopt) << "the lists alone are not the deployment";
+  SetInHive(Row("pupil1"), kProxyKey, kProxyName.c_str(), Stored{REG_DWORD, std::string(4, '\0')});
+  EXPECT_EQ(RunWith({"/set", "/allusers", "/quiet"}).status, kExitPartly);
+  const std::optional<DeploymentRecord> record = ReadDeploymentRecord();
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->version, kThisVersion.version);
+  EXPECT_EQ(record->time, kThisVersion.time);
+  ASSERT_EQ(record->leftAsItWas.size(), 1u);
+  EXPECT_EQ(record->leftAsItWas[0], ListName(Row("pupil1")) + ": left as it was: not text, error 13");
+  const VerbResult detected = detect(kThisVersion);
+  EXPECT_EQ(detected.status, kExitCompleted) << "a list left as it was is told, not missing";
+  EXPECT_EQ(detected.shortfalls[1].left, record->leftAsItWas);
+  EXPECT_EQ(detect({"3.2.1.0", ""}).status, kExitNothingChanged) << "another version's record";
+  WriteHosts(kOrdinaryHosts);
+  EXPECT_EQ(detect(kThisVersion).status, kExitNothingChanged) << "the hosts file lacks the lines";
+  EXPECT_EQ(RunWith({"/remove", "/allusers", "/quiet"}).status, kExitPartly);
+  EXPECT_EQ(ReadDeploymentRecord(), std::nullopt);
+}
+
+// What a run for the package changed is kept: the package's rollback puts
+// back exactly that, byte for byte, leaving what another program changed
+// since and what was in place before; its commit forgets it.
+TEST_F(AllUsersTest, ThePackagesRunIsPutBackExactlyOrForgotten) {
+  fakewin::SetUsers("S-1-5-18", nullptr);
+  SetValue(HKEY_USERS, std::string(Row("teacher").sid) + "\\" + kProxyKey, kProxyName,
+           Sz(kJoined + ";" + Row("teacher").list));  // in place before
+  const Snapshot before = Now();
+  EXPECT_EQ(RunWith({"/set", "/allusers", "/quiet", "/package:{1}"}).status, kExitCompleted);
+  const Snapshot set = Now();
+  EXPECT_EQ(RunWith({"/undo:{2}"}).status, kExitCompleted);
+  EXPECT_EQ(Now(), set) << "another run's record put back";
+  SetInHive(Row("pupil2"), kProxyKey, kProxyName.c_str(), Sz("other.test"));  // another program since
+  const VerbResult undone = RunWith({"/undo:{1}", "/quiet"});
+  EXPECT_EQ(undone.status, kExitPartly);
+  Snapshot expected = before;
+  expected["pupil2"] = Now().at("pupil2");
+  EXPECT_EQ(Now(), expected);
+  EXPECT_EQ(Lists().at("pupil2"), "other.test");
+  EXPECT_EQ(ReadDeploymentRecord(), std::nullopt) << "the record put back too";
+  EXPECT_EQ(RunWith({"/undo:{1}"}).outcomes.size(), 0u) << "undone once";
+  EXPECT_TRUE(NewFiles().empty()) << "the old hosts file and the record left beside";
+  EXPECT_EQ(RunWith({"/set", "/allusers", "/quiet", "/package:{3}"}).status, kExitCompleted);
+  const Snapshot kept = Now();
+  EXPECT_EQ(RunWith({"/forget:{3}"}).status, kExitCompleted);
+  EXPECT_TRUE(NewFiles().empty());
+  EXPECT_EQ(RunWith({"/undo:{3}"}).outcomes.size(), 0u);
+  EXPECT_EQ(Now(), kept);
 }
 
 // Each user's per-connection value changes with their list, whether the

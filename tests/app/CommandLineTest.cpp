@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <string>
 #include <vector>
 
 #include "hosts/HostsFixture.h"
@@ -21,6 +22,7 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
     bool quiet;
     const char* log;
     Users users = Users::desktop;
+    const char* id = "";  // the package's
   } cases[] = {
       {{}, Verb::dialog, Scope::both, false, ""},
       {{"/set"}, Verb::set, Scope::both, false, ""},
@@ -33,6 +35,16 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
       {{"/AllUsers", "/set", "/quiet"}, Verb::set, Scope::both, true, "", Users::all},
       {{"/check", "-allusers", "/user"}, Verb::check, Scope::user, false, "", Users::all},
       {{"/remove", "/allusers", "/machine", "/user"}, Verb::remove, Scope::both, false, "", Users::all},
+      {{"/Detect", "/quiet"}, Verb::detect, Scope::both, true, ""},
+      {{"/set", "/allusers", "/quiet", "/package:{0A1B-2c}"},
+       Verb::set,
+       Scope::both,
+       true,
+       "",
+       Users::all,
+       "{0A1B-2c}"},
+      {{"-undo:{0A1B-2c}", "/quiet"}, Verb::undo, Scope::both, true, "", Users::desktop, "{0A1B-2c}"},
+      {{"/FORGET:x1"}, Verb::forget, Scope::both, false, "", Users::desktop, "x1"},
   };
   for (const auto& c : cases) {
     const Invocation invocation = Parse(c.arguments);
@@ -43,10 +55,12 @@ TEST(CommandLineTest, SwitchesAreReadInAnyCaseAfterEitherMark) {
     EXPECT_EQ(invocation.quiet, c.quiet);
     EXPECT_EQ(invocation.logPath, c.log);
     EXPECT_EQ(invocation.users, c.users);
+    EXPECT_EQ(invocation.undoId, c.id);
   }
 }
 
 TEST(CommandLineTest, TheFirstArgumentNotUnderstoodIsNamed) {
+  const std::string tooLong = "/forget:" + std::string(65, 'a');  // an id names a file
   const struct {
     std::vector<const char*> arguments;
     const char* named;
@@ -63,6 +77,13 @@ TEST(CommandLineTest, TheFirstArgumentNotUnderstoodIsNamed) {
       {{"/log:x", "/allusers"}, "/log:x"},
       {{"/set", "/ALLUSERS", "/machine"}, "/ALLUSERS"},
       {{"/machine", "/check", "-allusers"}, "-allusers"},
+      {{"/detect", "/allusers"}, "/detect"},
+      {{"/undo:a", "/user"}, "/undo:a"},
+      {{"/check", "/package:a"}, "/check"},
+      {{"/package:a"}, "/package:a"},
+      {{"/set", "/package:"}, "/package:"},
+      {{"/undo:..\\x"}, "/undo:..\\x"},
+      {{tooLong.c_str()}, tooLong.c_str()},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c.arguments).badArgument, c.named) << c.named;
 }
