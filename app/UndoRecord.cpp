@@ -1,9 +1,7 @@
 #include "UndoRecord.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <string>
 #include <string_view>
 
@@ -41,15 +39,21 @@ std::string Hex(std::string_view bytes) {
   return hex;
 }
 
+// The whole of `text` as a number; nothing when it is not one.
+std::optional<unsigned long long> Number(std::string_view text, int base) {
+  unsigned long long number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, base);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return number;
+}
+
 std::optional<std::string> Unhex(std::string_view hex) {
   if (hex.size() % 2) return std::nullopt;
   std::string bytes;
   for (size_t i = 0; i < hex.size(); i += 2) {
-    char* end = nullptr;
-    const std::string pair(hex.substr(i, 2));
-    const unsigned long byte = std::strtoul(pair.c_str(), &end, 16);
-    if (end != pair.c_str() + 2) return std::nullopt;
-    bytes += static_cast<char>(byte);
+    const auto byte = Number(hex.substr(i, 2), 16);
+    if (!byte) return std::nullopt;
+    bytes += static_cast<char>(*byte);
   }
   return bytes;
 }
@@ -64,9 +68,9 @@ std::optional<RegStoredValue> Decoded(std::string_view text) {
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
   auto bytes = Unhex(text.substr(colon + 1));
-  if (!bytes) return std::nullopt;
-  return RegStoredValue{true, static_cast<DWORD>(std::strtoul(std::string(text.substr(0, colon)).c_str(), nullptr, 10)),
-                        std::move(*bytes)};
+  const auto type = Number(text.substr(0, colon), 10);
+  if (!bytes || !type) return std::nullopt;
+  return RegStoredValue{true, static_cast<DWORD>(*type), std::move(*bytes)};
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -82,10 +86,10 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 std::string Text(const UndoRecord& record) {
   std::string text = std::string(kHeader) + "\r\nid\t" + std::string(record.id.View()) + "\r\n";
   if (const auto& hosts = record.hosts; hosts && hosts->replaced && hosts->written) {
-    char digest[40];
-    std::snprintf(digest, sizeof digest, "%llu\t%016llx", hosts->written->size, hosts->written->hash);
+    std::string hash(8, '\0');
+    for (size_t i = 0; i < hash.size(); ++i) hash[i] = static_cast<char>(hosts->written->hash >> (56 - 8 * i) & 0xFF);
     text += "hosts\t" + std::string(hosts->created ? "1" : "0") + "\t" + std::string(hosts->keptOld.View()) + "\t" +
-            digest + "\r\n";
+            std::to_string(hosts->written->size) + "\t" + Hex(hash) + "\r\n";
   }
   for (const WrittenList& list : record.lists) {
     text += "list\t" + std::string(list.list.Address().View()) + "\r\n";
@@ -116,8 +120,10 @@ std::optional<UndoRecord> Parsed(std::string_view text) {
       hosts.replaced = true;
       hosts.created = fields[0] == "1";
       hosts.keptOld = CString(std::string(fields[1]));
-      hosts.written = FileDigest{std::strtoull(std::string(fields[2]).c_str(), nullptr, 10),
-                                 std::strtoull(std::string(fields[3]).c_str(), nullptr, 16)};
+      const auto size = Number(fields[2], 10);
+      const auto hash = Number(fields[3], 16);
+      if (!size || !hash) return std::nullopt;
+      hosts.written = FileDigest{*size, *hash};
       record.hosts = hosts;
     } else if (kind == "list") {
       std::optional<CoveredList> list = CoveredList::At(CString(std::string(rest)));
@@ -158,7 +164,9 @@ std::optional<UndoRecord> Kept() {
 bool IsUndoId(const CString& id) {
   if (id.IsEmpty() || id.GetLength() > 64) return false;
   for (const char c : id.View())
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '{' && c != '}' && c != '-') return false;
+    if (!(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z') && c != '{' && c != '}' &&
+        c != '-')
+      return false;
   return true;
 }
 

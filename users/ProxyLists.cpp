@@ -1,6 +1,6 @@
 #include "ProxyLists.h"
 
-#include <cstdlib>
+#include <charconv>
 #include <string>
 
 #include "DesktopUser.h"
@@ -74,8 +74,11 @@ CString CoveredList::Address() const {
 std::optional<CoveredList> CoveredList::At(const CString& address) {
   const std::vector<CString> fields = Fields(address);
   if (fields.size() == 3 && fields[0] == kProfileAddress) return CoveredList(UserProfile{fields[1], fields[2]}, 0);
-  if (fields.size() != 5 || fields[0] != kKeyAddress || !RootNamed(fields[1])) return std::nullopt;
-  const REGSAM view = static_cast<REGSAM>(std::strtoul(fields[4], nullptr, 10));
+  REGSAM view = 0;
+  const std::string_view number = fields.size() == 5 ? fields[4].View() : std::string_view();
+  if (fields.size() != 5 || fields[0] != kKeyAddress || !RootNamed(fields[1]) ||
+      std::from_chars(number.data(), number.data() + number.size(), view).ptr != number.data() + number.size())
+    return std::nullopt;
   return CoveredList(ProxyListKey(RootNamed(fields[1]), fields[2], fields[3], view));
 }
 

@@ -20,6 +20,9 @@
 //   proxyraw=T:HEX  store ProxyOverride as type T (decimal) with the bytes HEX, exactly
 //   proxykey?       "proxykey SDDL": the access list of ProxyOverride's key
 //   proxykey=SDDL   give ProxyOverride's key that access list (its owner may always change it)
+//   userkey?, userkey=SDDL  the same for the key of the user's own hive, HKEY_USERS\<SID>
+//   hostsheld:MS    hold the hosts file open for reading, sharing nothing, for MS milliseconds,
+//                   then "released"
 //   dialogs:N       wait for N main dialogs (several runs at once); "dialog I set=E remove=E" for each
 //   clickeach       click, in each of them, the one button it offers, all at once
 //   boxeach         wait for a box owned by each of them; "box I TEXT" for each, then press each OK
@@ -76,6 +79,8 @@
 #include <string>
 #include <vector>
 
+#include "Accounts.h"
+#include "Handle.h"
 #include "HivePrivileges.h"
 #include "ManagedHosts.h"
 #include "ProxyPolicy.h"
@@ -301,13 +306,13 @@ void SetProxyRaw(const std::string& typeAndHex) {
 
 // The access list of ProxyOverride's key, read or given. Its owner may change
 // it whatever the list says, so a list that denies every change can be lifted.
-void ProxyKeyAccess(const std::string& command) {
+// "NAME?" or "NAME=SDDL" for the key at `path` under `root`.
+void KeyAccess(const std::string& command, HKEY root, const std::string& path) {
+  const std::string name = command.substr(0, command.find_first_of("?="));
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, RegistryValues::kProxyKey.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) !=
-      ERROR_SUCCESS)
-    Fail("proxy key");
+  if (RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS) Fail("key");
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (command == "proxykey?") {
+  if (command == name + "?") {
     DWORD size = 0;
     RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
     std::vector<BYTE> held(size);
@@ -315,13 +320,13 @@ void ProxyKeyAccess(const std::string& command) {
     if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, held.data(), &size) != ERROR_SUCCESS ||
         !ConvertSecurityDescriptorToStringSecurityDescriptorA(held.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                               &text, nullptr))
-      Fail("proxy key access");
-    std::printf("proxykey %s\n", text);
+      Fail("key access");
+    std::printf("%s %s\n", name.c_str(), text);
     LocalFree(text);
-  } else if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(command.substr(9).c_str(), SDDL_REVISION_1,
-                                                                   &descriptor, nullptr) ||
+  } else if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(command.substr(name.size() + 1).c_str(),
+                                                                   SDDL_REVISION_1, &descriptor, nullptr) ||
              RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS) {
-    Fail("proxy key access");
+    Fail("key access");
   }
   if (descriptor) LocalFree(descriptor);
   RegCloseKey(key);
@@ -719,7 +724,9 @@ void Run(const std::string& command) {
   } else if (command.rfind("proxyraw=", 0) == 0) {
     SetProxyRaw(command.substr(9));
   } else if (command.rfind("proxykey", 0) == 0) {
-    ProxyKeyAccess(command);
+    KeyAccess(command, HKEY_CURRENT_USER, RegistryValues::kProxyKey);
+  } else if (command.rfind("userkey", 0) == 0) {
+    KeyAccess(command, HKEY_USERS, std::string(ProcessUserSid().View()));
   } else if (command.rfind("dialogs:", 0) == 0) {
     Dialogs(std::strtoul(argument().c_str(), nullptr, 10));
   } else if (command == "clickeach") {
@@ -734,6 +741,12 @@ void Run(const std::string& command) {
     g_lock = OpenHosts(GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
   } else if (command == "hold") {
     g_lock = OpenHosts(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  } else if (command.rfind("hostsheld:", 0) == 0) {
+    const UniqueFile held(OpenHosts(GENERIC_READ, 0, OPEN_EXISTING));
+    std::printf("holding\n");
+    std::fflush(stdout);
+    Sleep(std::strtoul(argument().c_str(), nullptr, 10));
+    std::printf("released\n");
   } else if (command.rfind("held:", 0) == 0) {
     g_held = CreateFileA(argument().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (g_held == INVALID_HANDLE_VALUE) Fail("held");

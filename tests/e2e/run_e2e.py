@@ -341,7 +341,7 @@ def test_command_line(s):
         (["-SET", "-User", "-Quiet"], ordinary, (ORIGINAL_HOSTS, joined), EXIT_COMPLETED, SET_DONE, 0, None),
         (["/check", "/quiet", "/user"], ordinary, None, EXIT_NOTHING_CHANGED, "", 7, None),
         (["/remove", "/quiet"], full, ordinary, EXIT_COMPLETED, REMOVE_DONE, 0, None),
-        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 17, None),
+        (["/set", "/bogus"], ordinary, None, EXIT_USAGE, "", 19, None),
         (["/?"], ordinary, None, EXIT_COMPLETED, "使い方: ", 0, None),
         (["/set"], ordinary, full, EXIT_COMPLETED, SET_DONE, 0, SET_DONE),
         (["/check"], full, None, EXIT_COMPLETED, CHECK_IN_PLACE, 0, CHECK_IN_PLACE),
@@ -800,6 +800,41 @@ def test_nothing_a_pupil_made_is_followed_renamed_or_written(s):
         s.command("/remove", "/quiet")
 
 
+def test_no_user_stops_an_unattended_run(s):
+    """What any user may do against a run for every user: close their own
+    hive's key to it (they own its access list), or hold the hosts file open
+    for a while. The run goes on and ends done, or done but for that user's
+    list, which is then as it was; never with an error, never split."""
+    sid = "S-1-5-21-0-0-0-1000"  # the prefix's user, who is also the run's account under wine
+    users = "intranet.test;<local>"
+    full = ORIGINAL_HOSTS + managed_lines(s)
+    s.set_hosts(ORIGINAL_HOSTS)
+    s.drive("proxy=" + users)
+    own = s.drive("userkey?")[0][len("userkey "):]
+    try:
+        s.drive(f"userkey=D:(D;;KA;;;{sid})(A;;KA;;;SY)(A;;KA;;;BA)")
+        status, _, stderr, _, _ = s.command("/set", "/allusers", "/quiet")
+    finally:
+        s.drive("userkey=" + own)
+    expect(status in (EXIT_COMPLETED, EXIT_PARTLY), f"a closed hive key: status {status}: {stderr!r}")
+    expect(s.hosts() == full, "a closed hive key: the hosts file not set")
+    expect(s.proxy() == (users if status == EXIT_PARTLY else s.joined + ";" + users), f"proxy {s.proxy()!r}")
+    s.command("/remove", "/allusers", "/quiet")
+    s.set_hosts(ORIGINAL_HOSTS)
+    holder = subprocess.Popen([s.args.wine_run, s.prefix, s.args.driver, "hostsheld:20000"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(5)  # the holder's start
+        expect(holder.poll() is None, "the holder ended early")
+        status, _, stderr, _, _ = s.command("/set", "/quiet")
+        expect(status in (EXIT_COMPLETED, EXIT_BUSY), f"a held hosts file: status {status}: {stderr!r}")
+        expect((s.hosts(), s.proxy()) == ((full, s.joined + ";" + users) if status == EXIT_COMPLETED
+                                          else (ORIGINAL_HOSTS, users)), "a held hosts file: the settings split")
+    finally:
+        holder.wait(timeout=60)
+        s.command("/remove", "/quiet")
+
+
 def test_windows_installer_package(s):
     """The package as Group Policy, Intune or Configuration Manager install
     it (msiexec /qn, deferred actions as the system): the install sets both
@@ -948,7 +983,8 @@ def main():
              test_linked_hosts_is_updated_where_it_leads, test_command_line, test_exceptions_in_force_for_programs,
              test_no_desktop, test_log_and_events, test_libraries_beside_the_executable_are_never_loaded,
              test_every_user_on_the_command_line, test_per_machine_policy, test_every_refusal_says_why,
-             test_nothing_a_pupil_made_is_followed_renamed_or_written, test_windows_installer_package,
+             test_nothing_a_pupil_made_is_followed_renamed_or_written, test_no_user_stops_an_unattended_run,
+             test_windows_installer_package,
              test_two_runs_at_once_never_split_the_settings]
     passed = failed = 0
     try:
