@@ -4,10 +4,12 @@ the administrators' readme (docs/readme-dist.txt), the deployment systems'
 install and uninstall scripts and detection script (packaging/), and a
 Windows Installer package (scripts/make_msi.py).
 
-Usage: make_dist.py DIST DETECT ARCH=EXE...   e.g. x64=build/windows-x64/app/X.exe
+Usage: make_dist.py DIST DETECT ARCH=EXE,ACTION...
+  e.g. x64=build/windows-x64/app/X.exe,build/windows-x64/packaging/action/OrvaneSetupAction.dll
 
-DETECT is the detection script to ship, signed or not. The version is the
-version record's, read from res/NetSetup.rc; the publisher the holder of the
+DETECT is the detection script to ship, signed or not; ACTION the package's
+custom action DLL of that architecture. The version is the version
+record's, read from res/NetSetup.rc; the publisher the holder of the
 deployment's notice. Entries are named in code page 932 without the UTF-8
 flag, as every Japanese Windows reads them, and dated by the last commit, so
 one commit gives the same zips. Batch files are in code page 932, as the
@@ -69,13 +71,14 @@ def batch(name):
 
 
 def main():
-    dist, detect, builds = sys.argv[1], sys.argv[2], [arg.split("=", 1) for arg in sys.argv[3:]]
+    dist, detect = sys.argv[1], sys.argv[2]
+    builds = [(arch, *files.split(",")) for arch, files in (arg.split("=", 1) for arg in sys.argv[3:])]
     ver, when = version(), commit_time()
     wildcard = re.search(r'kProxyWildcard = "([^"]+)"', read("deployment/Deployment.h")).group(1)
     os.makedirs(dist, exist_ok=True)
     with open(detect, "rb") as f:
         detection = f.read()
-    for arch, exe in builds:
+    for arch, exe, action in builds:
         name = os.path.basename(exe)
         readme = ("\ufeff" + read("docs/readme-dist.txt").format(version=ver, arch=arch, wildcard=wildcard)
                   .replace("\n", "\r\n")).encode("utf-8")
@@ -94,7 +97,7 @@ def main():
             with open(readme_file, "wb") as f:
                 f.write(readme)
             subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make_msi.py"), os.path.join(dist, base + ".msi"),
-                            arch, exe, readme_file, ver, publisher()], check=True)
+                            arch, exe, action, readme_file, ver, publisher()], check=True)
 
 
 if __name__ == "__main__":
