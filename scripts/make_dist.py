@@ -9,8 +9,11 @@ Usage: make_dist.py DIST DETECT ARCH=EXE,ACTION...
 
 DETECT is the detection script to ship, signed or not; ACTION the package's
 custom action DLL of that architecture. The version is the version
-record's, read from res/NetSetup.rc; the publisher the holder of the
-deployment's notice. Entries are named in code page 932 without the UTF-8
+record's, read from res/NetSetup.rc, and refused when it differs from a
+released one (packaging/released-versions.txt) in its fourth field alone:
+Windows Installer compares three, so the two would stand side by side in
+Programs and Features. The publisher is the holder of the deployment's
+notice. Entries are named in code page 932 without the UTF-8
 flag, as every Japanese Windows reads them, and dated by the last commit, so
 one commit gives the same zips. Batch files are in code page 932, as the
 command processor reads them on a Japanese Windows.
@@ -31,14 +34,34 @@ def read(path):
         return f.read()
 
 
-def version():
-    """FILEVERSION of the version record, checked against its "FileVersion"."""
-    rc = read("res/NetSetup.rc")
+def fourth_field_only(version, released):
+    """The released version that `version` differs from in its fourth field
+    alone, or None."""
+    for other in released:
+        if version != other and version.split(".")[:3] == other.split(".")[:3]:
+            return other
+    return None
+
+
+def released_versions():
+    return [line.strip() for line in read("packaging/released-versions.txt").splitlines()
+            if line.strip() and not line.startswith("#")]
+
+
+def version(rc=None, released=None):
+    """FILEVERSION of the version record, checked against its "FileVersion"
+    and against the released versions."""
+    rc = read("res/NetSetup.rc") if rc is None else rc
     fixed = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", rc, re.M).groups()
     text = re.search(r'VALUE "FileVersion", "([^"]*)"', rc).group(1)
     if text != ", ".join(fixed):
         sys.exit(f"res/NetSetup.rc: FILEVERSION {','.join(fixed)} and FileVersion \"{text}\" disagree")
-    return ".".join(fixed)
+    found = ".".join(fixed)
+    other = fourth_field_only(found, released_versions() if released is None else released)
+    if other:
+        sys.exit(f"version {found} differs from the released {other} in its fourth field alone, which Windows "
+                 "Installer does not compare: change one of the first three")
+    return found
 
 
 def commit_time():
