@@ -1,8 +1,9 @@
 #!/bin/bash
 # clang-format over every C++ source of the tree. clang-tidy over what ships,
-# as it ships: every source of the Windows executable, with the mingw target
-# and the mingw headers of the windows-x64 build; then over the fake of
-# Windows that the native builds of the tests run on, natively.
+# as it ships: every source of the Windows executable and of the package's
+# custom action DLL, with the mingw target and the mingw headers of the
+# windows-x64 build; then over the fake of Windows that the native builds of
+# the tests run on, natively.
 set -eu
 cd "$(dirname "$0")/.."
 clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h')
@@ -22,7 +23,7 @@ for folder in $("$compiler" -E -x c++ -v - </dev/null 2>&1 | sed -n '/^#include 
                 xargs -n1 realpath | grep -v '/lib/gcc/.*/include\(-fixed\)\?$'); do
   headers+=(--extra-arg=-isystem"$folder")
 done
-git ls-files 'platform/*.cpp' 'deployment/*.cpp' 'hosts/*.cpp' 'proxy/*.cpp' 'app/*.cpp' |
+git ls-files 'platform/*.cpp' 'deployment/*.cpp' 'hosts/*.cpp' 'proxy/*.cpp' 'app/*.cpp' 'packaging/*.cpp' |
   tidy -p $windows --extra-arg=--target="$target" --extra-arg=-nostdinc++ "${headers[@]}"
 
 test -f build/native/compile_commands.json || cmake --preset native >/dev/null

@@ -4,11 +4,16 @@ the administrators' readme (docs/readme-dist.txt), the deployment systems'
 install and uninstall scripts and detection script (packaging/), and a
 Windows Installer package (scripts/make_msi.py).
 
-Usage: make_dist.py DIST DETECT ARCH=EXE...   e.g. x64=build/windows-x64/app/X.exe
+Usage: make_dist.py DIST DETECT ARCH=EXE,ACTION...
+  e.g. x64=build/windows-x64/app/X.exe,build/windows-x64/packaging/action/OrvaneSetupAction.dll
 
-DETECT is the detection script to ship, signed or not. The version is the
-version record's, read from res/NetSetup.rc; the publisher the holder of the
-deployment's notice. Entries are named in code page 932 without the UTF-8
+DETECT is the detection script to ship, signed or not; ACTION the package's
+custom action DLL of that architecture. The version is the version
+record's, read from res/NetSetup.rc, and refused when it differs from a
+released one (packaging/released-versions.txt) in its fourth field alone:
+Windows Installer compares three, so the two would stand side by side in
+Programs and Features. The publisher is the holder of the deployment's
+notice. Entries are named in code page 932 without the UTF-8
 flag, as every Japanese Windows reads them, and dated by the last commit, so
 one commit gives the same zips. Batch files are in code page 932, as the
 command processor reads them on a Japanese Windows.
@@ -29,14 +34,34 @@ def read(path):
         return f.read()
 
 
-def version():
-    """FILEVERSION of the version record, checked against its "FileVersion"."""
-    rc = read("res/NetSetup.rc")
+def fourth_field_only(version, released):
+    """The released version that `version` differs from in its fourth field
+    alone, or None."""
+    for other in released:
+        if version != other and version.split(".")[:3] == other.split(".")[:3]:
+            return other
+    return None
+
+
+def released_versions():
+    return [line.strip() for line in read("packaging/released-versions.txt").splitlines()
+            if line.strip() and not line.startswith("#")]
+
+
+def version(rc=None, released=None):
+    """FILEVERSION of the version record, checked against its "FileVersion"
+    and against the released versions."""
+    rc = read("res/NetSetup.rc") if rc is None else rc
     fixed = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", rc, re.M).groups()
     text = re.search(r'VALUE "FileVersion", "([^"]*)"', rc).group(1)
     if text != ", ".join(fixed):
         sys.exit(f"res/NetSetup.rc: FILEVERSION {','.join(fixed)} and FileVersion \"{text}\" disagree")
-    return ".".join(fixed)
+    found = ".".join(fixed)
+    other = fourth_field_only(found, released_versions() if released is None else released)
+    if other:
+        sys.exit(f"version {found} differs from the released {other} in its fourth field alone, which Windows "
+                 "Installer does not compare: change one of the first three")
+    return found
 
 
 def commit_time():
@@ -69,13 +94,14 @@ def batch(name):
 
 
 def main():
-    dist, detect, builds = sys.argv[1], sys.argv[2], [arg.split("=", 1) for arg in sys.argv[3:]]
+    dist, detect = sys.argv[1], sys.argv[2]
+    builds = [(arch, *files.split(",")) for arch, files in (arg.split("=", 1) for arg in sys.argv[3:])]
     ver, when = version(), commit_time()
     wildcard = re.search(r'kProxyWildcard = "([^"]+)"', read("deployment/Deployment.h")).group(1)
     os.makedirs(dist, exist_ok=True)
     with open(detect, "rb") as f:
         detection = f.read()
-    for arch, exe in builds:
+    for arch, exe, action in builds:
         name = os.path.basename(exe)
         readme = ("\ufeff" + read("docs/readme-dist.txt").format(version=ver, arch=arch, wildcard=wildcard)
                   .replace("\n", "\r\n")).encode("utf-8")
@@ -94,7 +120,7 @@ def main():
             with open(readme_file, "wb") as f:
                 f.write(readme)
             subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make_msi.py"), os.path.join(dist, base + ".msi"),
-                            arch, exe, readme_file, ver, publisher()], check=True)
+                            arch, exe, action, readme_file, ver, publisher()], check=True)
 
 
 if __name__ == "__main__":

@@ -2,9 +2,13 @@
 """Makes the Windows Installer package of one architecture with wixl, from
 packaging/OrvaneSetup.wxs: per machine, into Program Files\\Orvane, running
 the installed executable with /set /allusers /quiet after the files are in
-place and /remove /allusers /quiet before they go.
+place and /remove /allusers /quiet before they go, each with its rollback,
+through the package's own custom action DLL (packaging/action/).
 
-Usage: make_msi.py OUT ARCH EXE README VERSION PUBLISHER
+Usage: make_msi.py OUT ARCH EXE ACTION README VERSION PUBLISHER [--failing-action]
+
+ACTION is that DLL, built for ARCH. --failing-action is for tests alone: a
+package with one more action after the settings' that fails the install.
 
 Two builds of the same inputs give the same bytes: the codes are derived
 from the version, the architecture and the files' contents, every time in
@@ -24,6 +28,7 @@ import sys
 import tempfile
 import time
 import uuid
+import xml.etree.ElementTree as ElementTree
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The tool's own namespace for the codes below: never to change, or an
@@ -33,6 +38,30 @@ PROGRAM_FILES = {"x64": ("ProgramFiles64Folder", "yes"), "x86": ("ProgramFilesFo
 SECTOR, MINI_SECTOR, MINI_CUTOFF = 512, 64, 4096
 FREE, END = 0xFFFFFFFF, 0xFFFFFFFE
 SUMMARY = "\x05SummaryInformation"
+WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
+# How the installer runs a custom action (the CustomAction table's Type):
+# in its script, and there as a rollback or a commit, and not in the user's
+# name. wixl writes neither a rollback's nor a commit's bit, and gives
+# actions run at once the script's "not in the user's name" as well.
+IN_SCRIPT = {"immediate": 0, "deferred": 0x400, "rollback": 0x500, "commit": 0x600}
+NO_IMPERSONATE = 0x800
+RUN_AS = 0x700 | NO_IMPERSONATE
+# The launch condition's text (put in afterwards, as the names are).
+PER_USER_REFUSED = "このﾊﾟｯｹｰｼﾞはｺﾝﾋﾟｭｰﾀｰ全体にｲﾝｽﾄｰﾙします。ﾕｰｻﾞｰごとにはｲﾝｽﾄｰﾙできません。"
+# For tests alone: after the settings' action, in the script, one that the
+# tool refuses (an argument it does not know), so that the install fails
+# after the settings were made. Its definition, and its place.
+FAILING_ACTION = ("""
+    <Property Id="FailAfterSettings" Value="/no-such-argument"/>
+    <CustomAction Id="FailAfterSettings" BinaryKey="ToolAction" DllEntry="RunTool" Execute="deferred"
+                  Impersonate="no" Return="check"/>
+    <InstallExecuteSequence>""", """
+      <Custom Action="FailAfterSettings" Sequence="4004">NOT Installed</Custom>
+    </InstallExecuteSequence>""")
+# wixl orders the package's strings by where its library's tables lie in
+# memory: the same addresses each time, with nothing that differs from call
+# to call (the environment, folders' names). msibuild likewise.
+FIXED = {"PATH": "/usr/bin:/bin", "LC_ALL": "C.UTF-8"}
 PID_CODEPAGE, PID_REVISION, PID_CREATED, PID_SAVED = 1, 9, 12, 13
 
 
@@ -145,6 +174,32 @@ def fix_summary(stream, package_code, filetime):
     return bytes(stream)
 
 
+def run_fixed(*command, cwd):
+    subprocess.run(["setarch", platform.machine(), "-R", *command], check=True, cwd=cwd, env=FIXED)
+
+
+def fix_action_types(work, package, source):
+    """Each custom action's Type as the source's Execute and Impersonate ask."""
+    asked = {}
+    for action in ElementTree.fromstring(source).iter(WIX + "CustomAction"):
+        execute = action.get("Execute", "immediate")
+        in_script = IN_SCRIPT[execute]
+        asked[action.get("Id")] = in_script | (NO_IMPERSONATE if in_script and action.get("Impersonate") == "no" else 0)
+    exported = subprocess.run(["msiinfo", "export", package, "CustomAction"], check=True, capture_output=True,
+                              cwd=work, env=FIXED).stdout
+    lines = exported.split(b"\r\n")
+    for i, line in enumerate(lines[3:], 3):
+        if line:
+            fields = line.split(b"\t")
+            fields[1] = str(int(fields[1]) & ~RUN_AS | asked.pop(fields[0].decode("ascii"))).encode("ascii")
+            lines[i] = b"\t".join(fields)
+    if asked:
+        sys.exit(f"make_msi: custom actions not in the package: {sorted(asked)}")
+    with open(os.path.join(work, "CustomAction.idt"), "wb") as f:
+        f.write(b"\r\n".join(lines))
+    run_fixed("msibuild", package, "-i", "CustomAction.idt", cwd=work)
+
+
 def stand_ins(texts):
     """For each text, ASCII of the same length in code page 932, found
     nowhere else."""
@@ -152,20 +207,28 @@ def stand_ins(texts):
 
 
 def main():
-    out, arch, exe, readme, version, publisher = sys.argv[1:7]
+    out, arch, exe, action, readme, version, publisher = sys.argv[1:8]
+    failing = sys.argv[8:] == ["--failing-action"]
+    if sys.argv[8:] and not failing:
+        sys.exit(__doc__)
     when = commit_time()
     filetime = struct.pack("<Q", (when + 11644473600) * 10000000)
     with open(exe, "rb") as f:
         program = f.read()
+    with open(action, "rb") as f:
+        action_bytes = f.read()
     with open(readme, "rb") as f:
         readme_bytes = f.read()
     product_name = os.path.splitext(os.path.basename(exe))[0]
-    names = stand_ins([product_name, os.path.basename(exe), publisher])
-    package_code = code("package", version, arch, hashlib.sha256(program + readme_bytes).hexdigest())
+    names = stand_ins([product_name, os.path.basename(exe), publisher, PER_USER_REFUSED])
+    contents = hashlib.sha256(program + action_bytes + readme_bytes + (b"failing" if failing else b"")).hexdigest()
+    package_code = code("package", version, arch, contents)
     folder, win64 = PROGRAM_FILES[arch]
     with tempfile.TemporaryDirectory() as work:
-        staged = {"EXE": os.path.join(work, "tool.exe"), "README": os.path.join(work, "readme.txt")}
+        staged = {"EXE": os.path.join(work, "tool.exe"), "ACTION": os.path.join(work, "action.dll"),
+                  "README": os.path.join(work, "readme.txt")}
         shutil.copyfile(exe, staged["EXE"])
+        shutil.copyfile(action, staged["ACTION"])
         shutil.copyfile(readme, staged["README"])
         for path in staged.values():
             os.utime(path, (when, when))
@@ -173,21 +236,25 @@ def main():
             "PRODUCT_CODE": code("product", version, arch), "UPGRADE_CODE": code("upgrade", arch),
             "TOOL_COMPONENT": code("component", "tool", arch), "README_COMPONENT": code("component", "readme", arch),
             "PRODUCT_NAME": names[product_name], "EXE_NAME": names[os.path.basename(exe)],
-            "PUBLISHER": names[publisher], "VERSION": version, "ARCH": arch, "PROGRAM_FILES": folder, "WIN64": win64,
-            "EXE": "tool.exe", "README": "readme.txt",  # wixl takes a source relative to its folder
+            "PUBLISHER": names[publisher], "PER_USER_REFUSED": names[PER_USER_REFUSED], "VERSION": version,
+            "ARCH": arch, "PROGRAM_FILES": folder, "WIN64": win64,
+            # wixl takes a source relative to its folder
+            "EXE": "tool.exe", "ACTION": "action.dll", "README": "readme.txt",
         }
         with open(os.path.join(ROOT, "packaging", "OrvaneSetup.wxs"), encoding="utf-8") as f:
             source = f.read()
         for key, value in values.items():
             source = source.replace(f"@{key}@", value)
+        if failing:
+            for text, place in zip(FAILING_ACTION, ("\n    <InstallExecuteSequence>", "\n    </InstallExecuteSequence>")):
+                if source.count(place) != 1:
+                    sys.exit(f"make_msi: no one place for the failing action: {place.strip()}")
+                source = source.replace(place, text)
         wxs = os.path.join(work, "package.wxs")
         with open(wxs, "w", encoding="utf-8") as f:
             f.write(source)
-        # wixl orders the package's strings by where its library's tables
-        # lie in memory: the same addresses each time, with nothing that
-        # differs from call to call (the environment, folders' names).
-        subprocess.run(["setarch", platform.machine(), "-R", "wixl", "-a", arch, "-o", "package.msi", "package.wxs"],
-                       check=True, cwd=work, env={"PATH": "/usr/bin:/bin", "LC_ALL": "C.UTF-8"})
+        run_fixed("wixl", "-a", arch, "-o", "package.msi", "package.wxs", cwd=work)
+        fix_action_types(work, "package.msi", source)
         built = os.path.join(work, "package.msi")
         with open(built, "rb") as f:
             package = Compound(f.read())

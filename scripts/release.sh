@@ -20,9 +20,10 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 exe="app/Orvane設定ﾂｰﾙ.exe"
+action="packaging/action/OrvaneSetupAction.dll"
 for preset in windows-x64 windows-x86; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target netsetup
+  cmake --build --preset "$preset" --target netsetup setup_action
 done
 
 # sign IN OUT: OUT is IN with an Authenticode signature (SHA-256). The
@@ -52,7 +53,8 @@ for arch in x64 x86; do
     program="$signed/$arch/$(basename "$exe")"
     echo "signed: $program"
   fi
-  programs+=("$arch=$program")
+  # The package's DLL goes unsigned into the package, which is signed whole.
+  programs+=("$arch=$program,build/windows-$arch/$action")
 done
 detect=packaging/detect.ps1
 if [ -n "${NETSETUP_SIGN_PKCS12:-}" ]; then

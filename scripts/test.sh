@@ -18,8 +18,8 @@ scripts/lint.sh
 echo "== valgrind (memcheck) on the native unit tests"
 valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
   build/native/tests/unit_tests --gtest_brief=1
-# The 32-bit build cannot run here; its header and imports are checked all the same.
-python3 tests/res/check_imports.py "build/windows-x86/app/Orvane設定ﾂｰﾙ.exe"
+# The 32-bit build cannot run here; its headers and imports are checked all the same.
+python3 tests/res/check_imports.py "build/windows-x86/app/Orvane設定ﾂｰﾙ.exe" build/windows-x86/packaging/action/OrvaneSetupAction.dll
 echo "== reproducible: each executable built again elsewhere, compared byte for byte"
 scripts/check-reproducible.sh windows-x64
 scripts/check-reproducible.sh windows-x86
@@ -34,8 +34,10 @@ scripts/release.sh
 python3 tests/release/check_dist.py dist build
 echo "== reproducible: the zips and the packages made again are byte for byte the same"
 exe="app/Orvane設定ﾂｰﾙ.exe"
+action="packaging/action/OrvaneSetupAction.dll"
 rm -rf build/dist-again
-python3 scripts/make_dist.py build/dist-again packaging/detect.ps1 "x64=build/windows-x64/$exe" "x86=build/windows-x86/$exe" >/dev/null
+python3 scripts/make_dist.py build/dist-again packaging/detect.ps1 "x64=build/windows-x64/$exe,build/windows-x64/$action" \
+  "x86=build/windows-x86/$exe,build/windows-x86/$action" >/dev/null
 for made in dist/*.zip dist/*.msi; do cmp "$made" "build/dist-again/$(basename "$made")"; done
 echo "== set-up: every command called comes with scripts/setup.sh"
 scripts/check-setup.sh

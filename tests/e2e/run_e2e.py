@@ -839,19 +839,44 @@ def test_windows_installer_package(s):
     """The package as Group Policy, Intune or Configuration Manager install
     it (msiexec /qn, deferred actions as the system): the install sets both
     settings, the executable in Program Files; the same package again changes
-    nothing; the uninstall takes the settings and the files away; a
-    read-only hosts file fails the install, and nothing is left."""
+    nothing; the uninstall takes the settings and the files away. A
+    profile's list that the tool leaves as it was (a number, before the
+    install or made so before the uninstall) stops neither, and the
+    installer's log names it. A per-user install is refused. A read-only
+    hosts file fails the install, and so does an action after the settings'
+    (a test's own package): the rollback leaves the hosts file and the list
+    exactly as they were, settings in place before included, and nothing
+    installed."""
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
     import make_dist  # noqa: E402  the version and publisher as a release names them
     from make_msi import code  # noqa: E402
     built = os.path.dirname(os.path.abspath(s.args.driver))
-    package, readme = os.path.join(built, "e2e-package.msi"), os.path.join(built, "e2e-readme.txt")
+    readme = os.path.join(built, "e2e-readme.txt")
     with open(readme, "wb") as f:
         f.write(b"readme\r\n")
-    subprocess.run([sys.executable, os.path.join(os.path.dirname(make_dist.__file__), "make_msi.py"), package, "x64",
-                    s.args.exe, readme, make_dist.version(), make_dist.publisher()], check=True, capture_output=True)
-    windows_package = '"Z:' + package.replace("/", "\\") + '"'
-    msiexec = lambda verb: s.batch(f"msiexec {verb} {windows_package} /qn")
+
+    def package(name, *options):
+        path = os.path.join(built, name)
+        subprocess.run([sys.executable, os.path.join(os.path.dirname(make_dist.__file__), "make_msi.py"), path, "x64",
+                        s.args.exe, s.args.action, readme, make_dist.version(), make_dist.publisher(), *options],
+                       check=True, capture_output=True)
+        return '"Z:' + path.replace("/", "\\") + '"'
+
+    plain, failing = package("e2e-package.msi"), package("e2e-failing.msi", "--failing-action")
+    installer_log = os.path.join(s.prefix, "drive_c", "e2e-msi.log")
+
+    def msiexec(verb, target=plain, extra=""):
+        """The status; the installer's verbose log in `installer_log`."""
+        if os.path.exists(installer_log):
+            os.remove(installer_log)
+        return s.batch(f"msiexec {verb} {target} {extra}/qn /l*v C:\\e2e-msi.log")
+
+    def installer_logged():
+        """The log's text in lower case, each line ended by a line feed (wine's end so)."""
+        if not os.path.exists(installer_log):
+            return ""
+        return open(installer_log, "rb").read().decode("cp932", "replace").replace("\r\n", "\n").lower()
+
     # Programs and Features' entry of the product (wine's msiexec /x of a
     # product not installed ends with 0, not 1605).
     entry = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code("product", make_dist.version(), "x64")
@@ -859,6 +884,11 @@ def test_windows_installer_package(s):
     installed = os.path.join(s.prefix, "drive_c", "Program Files", "Orvane", os.path.basename(s.args.exe))
     users = "intranet.test;<local>"
     unset, full = (ORIGINAL_HOSTS, users), (ORIGINAL_HOSTS + managed_lines(s), s.joined + ";" + users)
+    default_folder = "C:\\users\\Default"
+    # The tool's line that names the list it left as it was, and the action's on its status.
+    left = ((default_folder + "\\NTUSER.DAT\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+             "\\ProxyOverride は文字列値ではないため、読み取れません。\n").lower(), "\nstatus 7: done except the lists named above\n")
+    named = lambda: all(line in installer_logged() for line in left)
     s.set_hosts(unset[0])
     s.drive("proxy=" + unset[1])
     try:
@@ -867,13 +897,39 @@ def test_windows_installer_package(s):
             expect((s.hosts(), s.proxy()) == full and os.path.isfile(installed) and registered(), f"{what}: {s.proxy()!r}")
         expect(msiexec("/x") == 0, "uninstall: status")
         expect((s.hosts(), s.proxy()) == unset and not os.path.exists(installed) and not registered(), "uninstall")
+        # The Default profile's list a number (the driver's "defaultprofile#="), left as it was by the tool.
+        for what, before, after in (("a number before the install", "defaultprofile#=", "defaultprofile#="),
+                                    ("made a number after the install", "defaultprofile=", "defaultprofile#=")):
+            s.drive(before + default_folder)
+            expect(msiexec("/i") == 0, f"{what}: the install's status")
+            expect((s.hosts(), s.proxy()) == full and os.path.isfile(installed) and registered(), f"{what}: installed")
+            expect(named() == (before == after), f"{what}: the install's log")
+            s.drive(after + default_folder)
+            expect(msiexec("/x") == 0, f"{what}: the uninstall's status")
+            expect((s.hosts(), s.proxy()) == unset and not os.path.exists(installed) and not registered(),
+                   f"{what}: uninstalled")
+            expect(named(), f"{what}: the uninstall's log names the profile")
+        s.drive("defaultprofile-")
+        expect(msiexec("/i", extra='ALLUSERS="" ') == 1603, "a per-user install: status")
+        expect((s.hosts(), s.proxy()) == unset and not os.path.exists(installed) and not registered(),
+               "a per-user install left something")
+        # A managed line in place before the install stays: the rollback puts
+        # back what the run changed, not what Remove settings takes out.
+        before = ORIGINAL_HOSTS + managed_lines(s, {0})
+        s.set_hosts(before)
+        proxy_before, logged = s.proxy_raw(), len(s.log_lines())
+        expect(msiexec("/i", failing) == 1603, "a failure after the settings: the install fails")
+        runs = s.log_lines()[logged:]
+        expect(any("\tverb=set\t" in line and "\tstatus=0\t" in line for line in runs), f"no settings made: {runs}")
+        expect(s.hosts() == before and s.proxy_raw() == proxy_before, f"not rolled back: {s.hosts()!r} {s.proxy_raw()}")
+        expect(not os.path.exists(installed) and not registered(), "a failure after the settings left the product")
+        s.set_hosts(unset[0])
         s.drive("attrs=1")
-        # Windows ends a failed custom action's install with 1603, wine with 1627.
-        expect(msiexec("/i") in (1603, 1627), "a read-only hosts file: the install fails")
+        expect(msiexec("/i") == 1603, "a read-only hosts file: the install fails")
         expect(not os.path.exists(installed) and not registered() and (s.hosts(), s.proxy()) == unset,
                "a failed install left something")
     finally:
-        s.drive("attrs=80")
+        s.drive("attrs=80", "defaultprofile-")
         msiexec("/x")
 
 
@@ -965,8 +1021,11 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("exe", "driver", "prefix", "wine-run", "shots"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--action", help="the package's custom action DLL (by default where the build puts it)")
     parser.add_argument("--only", help="run only the tests whose names hold this text")
     args = parser.parse_args()
+    args.action = args.action or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))), "packaging",
+                                              "action", "OrvaneSetupAction.dll")
     os.makedirs(args.shots, exist_ok=True)
     # Wine's WinINet takes these over the registry's exception list.
     for name in ("no_proxy", "NO_PROXY"):

@@ -125,7 +125,7 @@ def main():
             detect = archive.read("detect.ps1")
         check(all(EXE.encode("cp932") in script and b"\n" not in script.replace(b"\r\n", b"") for script in scripts),
               f"{name}: install and uninstall in code page 932 with CR LF")
-        check(detect.isascii() and b"/check /allusers /quiet 2>&1 | Out-Null" in detect, f"{name}: the detection script")
+        check(detect.isascii() and b"/detect /quiet 2>&1 | Out-Null" in detect, f"{name}: the detection script")
         with open(os.path.join(build, f"windows-{arch}", "app", EXE), "rb") as f:
             built = f.read()
         package = os.path.join(dist, name[:-4] + ".msi")
