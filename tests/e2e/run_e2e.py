@@ -523,7 +523,7 @@ def test_log_and_events(s):
     line = open(named, "rb").read().decode("cp932")
     expect(line.count("\r\n") == 1 and "\tverb=set\tscope=both\ttarget=" in line and "\tstatus=0\t" in line, line)
     # Event Viewer's text of every event id the guide names: the line, whole.
-    ids = [1000 + status for status in (0, 1, 2, 3, 4, 5, 6, EXIT_BUSY)]
+    ids = [1000 + status for status in (0, 1, 2, 3, 4, 5, 6, EXIT_PARTLY, EXIT_BUSY)]
     expect(s.drive(*[f"eventtext:{i}" for i in ids]) == ["eventtext probe line"] * len(ids), "event texts")
     # The lock goes with the run that held it.
     folder = os.path.join(s.prefix, os.path.dirname(LOG))
