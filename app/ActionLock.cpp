@@ -5,7 +5,6 @@
 
 #include "BusyException.h"
 #include "HostsFile.h"
-#include "SystemExport.h"
 #include "Trust.h"
 
 namespace {
@@ -26,49 +25,37 @@ constexpr char kAccess[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 class Access {
  public:
   Access() {
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAccess, SDDL_REVISION_1, &m_descriptor, nullptr))
-      m_attributes.lpSecurityDescriptor = m_descriptor;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAccess, SDDL_REVISION_1, m_descriptor.put(), nullptr))
+      m_attributes.lpSecurityDescriptor = m_descriptor.get();
   }
-  Access(const Access&) = delete;
-  Access& operator=(const Access&) = delete;
-  ~Access() { LocalFree(m_descriptor); }
-  LPSECURITY_ATTRIBUTES Get() { return m_descriptor ? &m_attributes : nullptr; }
+  LPSECURITY_ATTRIBUTES Get() { return m_descriptor.valid() ? &m_attributes : nullptr; }
 
  private:
-  PSECURITY_DESCRIPTOR m_descriptor = nullptr;
+  UniqueLocal<PSECURITY_DESCRIPTOR> m_descriptor;
   SECURITY_ATTRIBUTES m_attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
 };
 
-// The namespace bounded by the administrators' group, made or opened; null
-// where the system has none. Looked up by name, the wide forms alone: the
-// narrow CreateBoundaryDescriptorA of wine ends the process.
-std::shared_ptr<void> AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
-  using CreateBoundary = HANDLE(WINAPI*)(LPCWSTR name, ULONG flags);
-  using AddSid = BOOL(WINAPI*)(HANDLE * boundary, PSID sid);
-  using DeleteBoundary = void(WINAPI*)(HANDLE boundary);
-  using CreateSpace = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES security, LPVOID boundary, LPCWSTR prefix);
-  using OpenSpace = HANDLE(WINAPI*)(LPVOID boundary, LPCWSTR prefix);
-  using CloseSpace = BOOLEAN(WINAPI*)(HANDLE space, ULONG flags);
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  const auto createBoundary = SystemExport<CreateBoundary>(kernel, "CreateBoundaryDescriptorW");
-  const auto addSid = SystemExport<AddSid>(kernel, "AddSIDToBoundaryDescriptor");
-  const auto deleteBoundary = SystemExport<DeleteBoundary>(kernel, "DeleteBoundaryDescriptor");
-  const auto createSpace = SystemExport<CreateSpace>(kernel, "CreatePrivateNamespaceW");
-  const auto openSpace = SystemExport<OpenSpace>(kernel, "OpenPrivateNamespaceW");
-  const auto closeSpace = SystemExport<CloseSpace>(kernel, "ClosePrivateNamespace");
-  if (!createBoundary || !addSid || !deleteBoundary || !createSpace || !openSpace || !closeSpace) return nullptr;
-  HANDLE boundary = createBoundary(kNamespace, 0);
-  if (boundary == nullptr) return nullptr;
-  PSID administrators = nullptr;
-  HANDLE space = nullptr;
-  if (ConvertStringSidToSidA(kAdministrators, &administrators) && addSid(&boundary, administrators)) {
-    space = createSpace(access, boundary, kNamespace);
-    if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) space = openSpace(boundary, kNamespace);
-  }
-  LocalFree(administrators);
-  deleteBoundary(boundary);
-  if (space == nullptr) return nullptr;
-  return std::shared_ptr<void>(space, [closeSpace](HANDLE open) { closeSpace(open, 0); });
+// The namespace bounded by the administrators' group, made or opened; none
+// where the system has none.
+UniqueNamespace AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
+  const auto createBoundary = imports::CreateBoundaryDescriptorW();
+  const auto addSid = imports::AddSIDToBoundaryDescriptor();
+  const auto createSpace = imports::CreatePrivateNamespaceW();
+  const auto openSpace = imports::OpenPrivateNamespaceW();
+  if (!createBoundary || !addSid || !createSpace || !openSpace || !imports::DeleteBoundaryDescriptor() ||
+      !imports::ClosePrivateNamespace())
+    return UniqueNamespace();
+  UniqueBoundary boundary(createBoundary(kNamespace, 0));
+  UniqueLocal<PSID> administrators;
+  if (!boundary.valid() || !ConvertStringSidToSidA(kAdministrators, administrators.put())) return UniqueNamespace();
+  // The descriptor may move as it grows.
+  HANDLE grown = boundary.release();
+  const bool added = addSid(&grown, administrators.get());
+  boundary.reset(grown);
+  if (!added) return UniqueNamespace();
+  UniqueNamespace space(createSpace(access, boundary.get(), kNamespace));
+  if (!space.valid() && GetLastError() == ERROR_ALREADY_EXISTS) space.reset(openSpace(boundary.get(), kNamespace));
+  return space;
 }
 
 // The folder of the hosts file, where no ordinary user may make a file:
@@ -92,7 +79,7 @@ ActionLock::ActionLock(NoWait) { m_held = Take(Patience{0, 0, Sleep}); }
 bool ActionLock::Take(const Patience& patience) {
   Access access;
   m_namespace = AdministratorsNamespace(access.Get());
-  if (m_namespace) m_mutex.reset(CreateMutexA(access.Get(), FALSE, kNamespacedName));
+  if (m_namespace.valid()) m_mutex.reset(CreateMutexA(access.Get(), FALSE, kNamespacedName));
   if (!m_mutex.valid()) {
     // Never a name in the global namespace: any user could hold that first.
     m_tool.emplace(true);

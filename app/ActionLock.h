@@ -35,7 +35,7 @@ class ActionLock {
   bool Take(const Patience& patience);
   bool TryTake();
 
-  std::shared_ptr<void> m_namespace;  // closed after the mutex named in it
+  UniqueNamespace m_namespace;  // closed after the mutex named in it
   UniqueObject m_mutex;
   // Where the lock file is, held open for the object's life.
   std::optional<ToolFolder> m_tool;

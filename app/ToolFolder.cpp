@@ -5,6 +5,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include "Handle.h"
+
 namespace {
 
 // A folder name without any letter a code page could change.
@@ -14,11 +16,11 @@ constexpr char kFolderName[] = "\\Orvane";
 constexpr char kFolderAccess[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
 
 void Make(const CString& path) {
-  PSECURITY_DESCRIPTOR access = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderAccess, SDDL_REVISION_1, &access, nullptr)) return;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, access, FALSE};
+  UniqueLocal<PSECURITY_DESCRIPTOR> access;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderAccess, SDDL_REVISION_1, access.put(), nullptr))
+    return;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, access.get(), FALSE};
   CreateDirectoryA(path, &attributes);
-  LocalFree(access);
 }
 
 }  // namespace

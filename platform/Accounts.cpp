@@ -8,21 +8,18 @@
 #include "Handle.h"
 
 CString SidText(PSID sid) {
-  LPSTR text = nullptr;
-  if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return {};
-  CString result(text);
-  LocalFree(text);
-  return result;
+  UniqueLocal<LPSTR> text;
+  if (sid == nullptr || !ConvertSidToStringSidA(sid, text.put())) return {};
+  return text.get();
 }
 
 CString TokenUserSid(HANDLE process) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
-  const UniqueObject owner(token);
+  UniqueObject token;
+  if (!OpenProcessToken(process, TOKEN_QUERY, token.put())) return {};
   DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   std::vector<BYTE> buffer(size);
-  if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
   return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 

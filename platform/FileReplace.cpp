@@ -3,17 +3,9 @@
 #include <string>
 
 #include "Handle.h"
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
-
-using FinalPathFunction = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
-using ReplaceFunction = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
-
-template <typename Function>
-Function KernelExport(const char* name) {
-  return SystemExport<Function>(GetModuleHandleA("kernel32.dll"), name);
-}
 
 // A name beside `path` that no file has; empty when none can be had.
 CString UnusedNameBeside(const CString& path) {
@@ -26,7 +18,8 @@ CString UnusedNameBeside(const CString& path) {
 
 // The system's replace, with a backup name so that no failure can lose the
 // old file: it is either still in place or put back from the backup.
-DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CString& replacement, CString* keptOld) {
+DWORD SystemReplace(imports::ReplaceFileAType replace, const CString& replaced, const CString& replacement,
+                    CString* keptOld) {
   const CString backup = UnusedNameBeside(replaced);
   if (backup.IsEmpty()) return GetLastError();
   if (replace(replaced, replacement, backup, 0, nullptr, nullptr)) {
@@ -48,7 +41,7 @@ DWORD SystemReplace(ReplaceFunction replace, const CString& replaced, const CStr
 }  // namespace
 
 CString FinalPath(const CString& path) {
-  const auto finalPathOf = KernelExport<FinalPathFunction>("GetFinalPathNameByHandleA");
+  const auto finalPathOf = imports::GetFinalPathNameByHandleA();
   if (finalPathOf == nullptr) return path;
   const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -72,8 +65,7 @@ DWORD ReplaceFileKeepingIt(const CString& replaced, const CString& replacement, 
     const DWORD kept = attributes & ~FILE_ATTRIBUTE_READONLY;
     SetFileAttributesA(replacement, kept ? kept : FILE_ATTRIBUTE_NORMAL);
   }
-  if (const auto replace = KernelExport<ReplaceFunction>("ReplaceFileA"))
-    return SystemReplace(replace, replaced, replacement, keptOld);
+  if (const auto replace = imports::ReplaceFileA()) return SystemReplace(replace, replaced, replacement, keptOld);
   // A system without it: a move in one step.
   if (MoveFileExA(replacement, replaced, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
   return GetLastError();

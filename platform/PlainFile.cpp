@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
 
@@ -19,11 +19,6 @@ struct RenameInformation {
   ULONG fileNameLength;
   WCHAR fileName[1];
 };
-struct IoStatus {
-  void* status;
-  void* information;
-};
-using SetInformationFile = LONG(WINAPI*)(HANDLE file, IoStatus* status, void* information, ULONG length, int kind);
 
 // Wine reports a link to a folder by name, not by the handle it opened.
 bool NamedLink(const CString& path) {
@@ -34,9 +29,7 @@ bool NamedLink(const CString& path) {
 // The path of what `handle` stands for, links resolved; empty where the
 // system cannot tell it (before Vista).
 CString FinalPath(HANDLE handle) {
-  using GetFinalPath = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
-  static const auto finalPath =
-      SystemExport<GetFinalPath>(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA");
+  const auto finalPath = imports::GetFinalPathNameByHandleA();
   if (finalPath == nullptr) return {};
   std::vector<char> path(MAX_PATH);
   DWORD length = finalPath(handle, path.data(), static_cast<DWORD>(path.size()), 0);
@@ -124,7 +117,7 @@ PlainFile OpenPlainFile(const CFolder& folder, const CString& name, DWORD access
 }
 
 bool RenameOpenFile(HANDLE file, const CFolder& folder, const CString& name) {
-  static const auto set = SystemExport<SetInformationFile>(GetModuleHandleA("ntdll.dll"), "NtSetInformationFile");
+  const auto set = imports::NtSetInformationFile();
   const int length = MultiByteToWideChar(CP_ACP, 0, name, name.GetLength(), nullptr, 0);
   if (set == nullptr || length <= 0) return false;
   std::vector<unsigned char> buffer(sizeof(RenameInformation) + sizeof(WCHAR) * static_cast<size_t>(length));
@@ -133,7 +126,7 @@ bool RenameOpenFile(HANDLE file, const CFolder& folder, const CString& name) {
   rename->rootDirectory = folder.Handle();
   rename->fileNameLength = static_cast<ULONG>(sizeof(WCHAR) * static_cast<size_t>(length));
   MultiByteToWideChar(CP_ACP, 0, name, name.GetLength(), rename->fileName, length);
-  IoStatus status{};
+  imports::IoStatus status{};
   return set(file, &status, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation) == 0;
 }
 

@@ -2,10 +2,9 @@
 
 #include <string>
 
-namespace {
+#include "SystemImports.h"
 
-using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR folder);
-using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD directories);
+namespace {
 
 // Null when the system directory cannot be had: then nothing is loaded,
 // rather than something by name.
@@ -31,9 +30,8 @@ SystemLibrary::~SystemLibrary() {
 // default folders, the system directory alone, take out the executable's
 // (Windows 8, and 7 with its update). Windows 2000 has neither.
 void RestrictLibrarySearch() {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (const auto setDllDirectory = SystemExport<SetDllDirectoryFunction>(kernel, "SetDllDirectoryA"))
-    setDllDirectory("");
-  if (const auto setDefault = SystemExport<SetDefaultDllDirectoriesFunction>(kernel, "SetDefaultDllDirectories"))
-    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (const auto setDllDirectory = imports::SetDllDirectoryA()) setDllDirectory("");
+  if (const auto setDefault = imports::SetDefaultDllDirectories()) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
+
+FARPROC imports::Find(HMODULE module, const char* name) { return module ? GetProcAddress(module, name) : nullptr; }

@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-#include "SystemExport.h"
-
 // The library `name` (e.g. "wininet.dll") of the system directory, by its
 // full path, for as long as this lives; missing where the system lacks it.
 class SystemLibrary {
@@ -18,11 +16,8 @@ class SystemLibrary {
   SystemLibrary& operator=(const SystemLibrary&) = delete;
   ~SystemLibrary();
 
-  // The export `name` as `Function`; null when it or the library is missing.
-  template <typename Function>
-  Function Export(const char* name) const {
-    return SystemExport<Function>(m_module, name);
-  }
+  // Null where the system lacks it; for imports::Name(module).
+  HMODULE Module() const { return m_module; }
 
  private:
   HMODULE m_module;

@@ -1,5 +1,7 @@
 #include "Trust.h"
 
+#include "Handle.h"
+
 // After windows.h, which it builds on.
 #include <aclapi.h>
 
@@ -57,18 +59,15 @@ bool OnlyTrustedMayChange(PACL list, const CString& self) {
 Distrust TrustOf(HANDLE object, bool alsoAccess) {
   PSID owner = nullptr;
   PACL list = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
   const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | (alsoAccess ? DACL_SECURITY_INFORMATION : 0);
-  if (GetSecurityInfo(object, SE_FILE_OBJECT, wanted, &owner, nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+  if (GetSecurityInfo(object, SE_FILE_OBJECT, wanted, &owner, nullptr, &list, nullptr, descriptor.put()) !=
+      ERROR_SUCCESS)
     return Distrust::unreadable;
   const CString self = ProcessUserSid();
-  Distrust distrust = Distrust::none;
-  if (!IsTrustedAccount(SidText(owner), self))
-    distrust = Distrust::owner;
-  else if (alsoAccess && !OnlyTrustedMayChange(list, self))
-    distrust = Distrust::access;
-  LocalFree(descriptor);
-  return distrust;
+  if (!IsTrustedAccount(SidText(owner), self)) return Distrust::owner;
+  if (alsoAccess && !OnlyTrustedMayChange(list, self)) return Distrust::access;
+  return Distrust::none;
 }
 
 const char* DistrustName(Distrust distrust) {

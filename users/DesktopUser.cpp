@@ -10,12 +10,10 @@
 
 #include "Accounts.h"
 #include "Handle.h"
+#include "SystemImports.h"
 #include "SystemLibrary.h"
 
 namespace {
-
-using QuerySession = BOOL(WINAPI*)(HANDLE server, DWORD session, WTS_INFO_CLASS kind, LPSTR* text, DWORD* size);
-using FreeSessionMemory = void(WINAPI*)(PVOID memory);
 
 CString AccountSid(const CString& account) {
   DWORD sidSize = 0;
@@ -33,9 +31,9 @@ CString AccountSid(const CString& account) {
 // where the shell's token is closed to the process (it belongs to another
 // user). Nothing where the library or a name is missing.
 CString SessionUserSid() {
-  const SystemLibrary library("wtsapi32.dll");
-  const auto query = library.Export<QuerySession>("WTSQuerySessionInformationA");
-  const auto release = library.Export<FreeSessionMemory>("WTSFreeMemory");
+  const SystemLibrary wtsapi32(imports::kWtsapi32);
+  const auto query = imports::WTSQuerySessionInformationA(wtsapi32.Module());
+  const auto release = imports::WTSFreeMemory(wtsapi32.Module());
   const auto part = [&](WTS_INFO_CLASS kind) {
     LPSTR text = nullptr;
     DWORD size = 0;
@@ -53,9 +51,10 @@ CString SessionUserSid() {
 
 // The shell's process: the limited right where the system has it (it is
 // granted across users), the full one on systems before it.
-HANDLE OpenShellProcess(DWORD processId) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  return process ? process : OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+UniqueObject OpenShellProcess(DWORD processId) {
+  UniqueObject process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process.valid()) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+  return process;
 }
 
 }  // namespace
@@ -64,9 +63,8 @@ std::optional<CString> OtherDesktopUserSid() {
   const HWND shell = GetShellWindow();
   DWORD processId = 0;
   if (shell == nullptr || GetWindowThreadProcessId(shell, &processId) == 0) return std::nullopt;
-  const HANDLE process = OpenShellProcess(processId);
-  const UniqueFile owner(process ? process : INVALID_HANDLE_VALUE);
-  CString desktopUser = process ? TokenUserSid(process) : CString();
+  const UniqueObject process = OpenShellProcess(processId);
+  CString desktopUser = process.valid() ? TokenUserSid(process.get()) : CString();
   if (desktopUser.IsEmpty()) desktopUser = SessionUserSid();
   const CString ownUser = ProcessUserSid();
   if (desktopUser.IsEmpty() || ownUser.IsEmpty() || desktopUser == ownUser) return std::nullopt;

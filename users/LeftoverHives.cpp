@@ -6,26 +6,11 @@
 
 #include "HivePrivileges.h"
 #include "ProfileHive.h"
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
 
 constexpr ULONG kForceUnload = 1;  // REG_FORCE_UNLOAD
-
-// ntdll's own layouts (UNICODE_STRING, OBJECT_ATTRIBUTES).
-struct NtName {
-  WORD length;
-  WORD maximumLength;
-  const WCHAR* buffer;
-};
-struct NtAttributes {
-  ULONG length;
-  HANDLE rootDirectory;
-  const NtName* objectName;
-  ULONG attributes;
-  void* securityDescriptor;
-  void* securityQualityOfService;
-};
 
 std::vector<CString> LeftKeys() {
   std::vector<CString> keys;
@@ -43,13 +28,12 @@ std::vector<CString> LeftKeys() {
 // Whoever still holds a key in it loses it: systems since Windows Server
 // 2003 can, and their registry keeps the hive whole.
 bool ForceUnload(const CString& key) {
-  using UnloadKey2 = LONG(WINAPI*)(const NtAttributes* target, ULONG flags);
-  const auto unload = SystemExport<UnloadKey2>(GetModuleHandleA("ntdll.dll"), "NtUnloadKey2");
+  const auto unload = imports::NtUnloadKey2();
   const CString path = CString("\\Registry\\User\\") + key;
   const std::basic_string<WCHAR> name(path.GetString(), path.GetString() + path.GetLength());  // ASCII
   const auto size = static_cast<WORD>(name.size() * sizeof(WCHAR));
-  const NtName object{size, size, name.c_str()};
-  const NtAttributes target{sizeof(NtAttributes), nullptr, &object, 0, nullptr, nullptr};
+  const imports::NtName object{size, size, name.c_str()};
+  const imports::NtAttributes target{sizeof(imports::NtAttributes), nullptr, &object, 0, nullptr, nullptr};
   return unload != nullptr && unload(&target, kForceUnload) == 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include "Handle.h"
 #include "ProxyExceptionList.h"
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
 
@@ -13,8 +13,7 @@ constexpr char kPerUser[] = "ProxySettingsPerUser";
 // A 32-bit process on 64-bit Windows; systems before XP SP2 have no such
 // question to answer, as they have no 64-bit form.
 bool OnWow64() {
-  using IsWow64 = BOOL(WINAPI*)(HANDLE process, BOOL * wow64);
-  const auto isWow64 = SystemExport<IsWow64>(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+  const auto isWow64 = imports::IsWow64Process();
   BOOL wow64 = FALSE;
   return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }

@@ -17,12 +17,8 @@
 
 namespace {
 
-struct MsiHandleTraits {
-  using Type = MSIHANDLE;
-  static Type Invalid() { return 0; }
-  static void Close(Type handle) { MsiCloseHandle(handle); }
-};
-using UniqueMsiHandle = UniqueHandle<MsiHandleTraits>;
+void CloseMsiHandle(MSIHANDLE handle) { MsiCloseHandle(handle); }
+using UniqueMsiHandle = UniqueHandle<MSIHANDLE, CloseMsiHandle>;
 
 // The tool's statuses the package tells apart.
 constexpr DWORD kDone = 0;

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
 
-using AttachConsoleFunction = BOOL(WINAPI*)(DWORD processId);
 constexpr DWORD kParentProcess = static_cast<DWORD>(-1);  // ATTACH_PARENT_PROCESS
 
 // Started from a command prompt without a redirection, a windowed program
@@ -14,7 +13,7 @@ constexpr DWORD kParentProcess = static_cast<DWORD>(-1);  // ATTACH_PARENT_PROCE
 // the call (not Windows 2000).
 HANDLE ParentConsole() {
   static const HANDLE console = [] {
-    const auto attach = SystemExport<AttachConsoleFunction>(GetModuleHandleA("kernel32.dll"), "AttachConsole");
+    const auto attach = imports::AttachConsole();
     if (attach == nullptr || !attach(kParentProcess)) return INVALID_HANDLE_VALUE;
     return CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, 0, nullptr);

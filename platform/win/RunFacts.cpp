@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "Accounts.h"
 #include "Handle.h"
-#include "SystemExport.h"
+#include "SystemImports.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ CString Format(const char* format, auto... values) {
 // Windows Vista and later keep every user out of session 0: only services
 // run there, and a start-up script, whatever its window station says.
 bool InServicesSession() {
-  using SessionOf = BOOL(WINAPI*)(DWORD processId, DWORD * session);
-  const auto sessionOf = SystemExport<SessionOf>(GetModuleHandleA("kernel32.dll"), "ProcessIdToSessionId");
+  const auto sessionOf = imports::ProcessIdToSessionId();
   DWORD session = 1;
   const bool isolated = (GetVersion() & 0xFF) >= 6;
   return isolated && sessionOf && sessionOf(GetCurrentProcessId(), &session) && session == 0;
@@ -66,11 +66,7 @@ CString ProcessAccount() {
   CString account;
   if (LookupAccountSidA(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
     account = (domain[0] ? CString(domain) + "\\" : CString()) + name + " ";
-  LPSTR text = nullptr;
-  if (ConvertSidToStringSidA(sid, &text)) {
-    account += CString("(") + text + ")";
-    LocalFree(text);
-  }
+  if (const CString text = SidText(sid); !text.IsEmpty()) account += "(" + text + ")";
   return account;
 }
 

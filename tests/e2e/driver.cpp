@@ -85,6 +85,7 @@
 #include "ManagedHosts.h"
 #include "ProxyPolicy.h"
 #include "RegistryValues.h"
+#include "SystemImports.h"
 #include "SystemLibrary.h"
 #include "UserProfiles.h"
 
@@ -651,9 +652,15 @@ void PrintBypass(const char* label, LPWSTR bypass) {
 // Loaded from the system directory when asked for, as the tool loads them:
 // the driver's copy run beside a planted wininet.dll must still start, and
 // take that one only when told to load it by name.
+// A probe's own function of a library loaded by its full path.
+template <typename Function>
+Function Export(const SystemLibrary& library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(imports::Find(library.Module(), name)));
+}
+
 void InForce() {
   const SystemLibrary winhttp("winhttp.dll");
-  const auto getConfig = winhttp.Export<GetIeProxyConfig>("WinHttpGetIEProxyConfigForCurrentUser");
+  const auto getConfig = Export<GetIeProxyConfig>(winhttp, "WinHttpGetIEProxyConfigForCurrentUser");
   IeProxyConfig config{};
   if (getConfig == nullptr || !getConfig(&config)) Fail("WinHttpGetIEProxyConfigForCurrentUser");
   for (const LPWSTR text : {config.autoConfigUrl, config.proxy})
@@ -661,7 +668,7 @@ void InForce() {
   PrintBypass("winhttp", config.proxyBypass);
 
   const SystemLibrary wininet("wininet.dll");
-  const auto query = wininet.Export<QueryOption>("InternetQueryOptionW");
+  const auto query = Export<QueryOption>(wininet, "InternetQueryOptionW");
   INTERNET_PER_CONN_OPTIONW option{};
   option.dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
   INTERNET_PER_CONN_OPTION_LISTW list{};
