@@ -28,19 +28,6 @@ bool HeldByAnother(const CFileException& error) {
          error.m_lOsError == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
-// The setting whose failure `error` is: the hosts file, or the value named.
-CString FailedTarget(const std::exception_ptr& error, const CString& hostsPath) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const CFileException& file) {
-    return file.m_strFileName.IsEmpty() ? hostsPath : file.m_strFileName;
-  } catch (const CRegistryException& registry) {
-    return registry.m_strValueName;
-  } catch (...) {
-    return {};
-  }
-}
-
 ProxyListChange ChangeFor(bool set, const ProxyListKey& key) {
   return set ? ProxyListChange::AddProxyExceptionSet(key) : ProxyListChange::RemoveProxyExceptionSet(key);
 }
@@ -134,7 +121,8 @@ void Try(const Request& request, Outcomes& outcomes) {
     }
     if (!request.undoId.IsEmpty()) KeepUndoRecord({request.undoId, replaced, written});
   } catch (...) {
-    const CString failed = FailedTarget(std::current_exception(), hosts.GetPath());
+    // The setting whose failure it is: the file or the value it names.
+    const CString failed = FailureOf(std::current_exception()).target;
     if (!failed.IsEmpty()) outcomes.Of(failed).state = Outcome::failed;
     std::optional<CRegistryException> lost = PutBack(written, outcomes);
     // Replaced already: what failed came after, and the file goes back too.

@@ -3,7 +3,6 @@
 // settings takes them out; and the check of whether they are in place.
 #pragma once
 
-#include <exception>
 #include <optional>
 #include <vector>
 
@@ -70,8 +69,8 @@ void CarryOut(const Request& request, Outcomes* outcomes = nullptr);
 struct Shortfall {
   CString target;
   std::vector<CString> missing;
-  std::exception_ptr unjudged = nullptr;  // for every user: why a list could not be told
-  std::vector<CString> left = {};         // the record of the deployment: the lists it left as they were
+  std::optional<Failure> unjudged = std::nullopt;  // for every user: why a list could not be told
+  std::vector<CString> left = {};                  // the record of the deployment: the lists it left as they were
 };
 
 // Each setting of `scope`, the proxy part on the lists of `users`; nothing

@@ -28,10 +28,10 @@ std::vector<Shortfall> ListShortfalls(const CoveredList& list, bool eachOnItsOwn
     }));
   } catch (const CRegistryException&) {
     if (!eachOnItsOwn) throw;
-    values = {{list.Name(), {}, std::current_exception()}};
+    values = {{list.Name(), {}, FailureOf(std::current_exception())}};
   } catch (const CFileException&) {
     if (!eachOnItsOwn) throw;
-    values = {{list.Name(), {}, std::current_exception()}};
+    values = {{list.Name(), {}, FailureOf(std::current_exception())}};
   }
   return values;
 }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "BusyException.h"
-#include "RegistryException.h"
 #include "UndoRecord.h"
 
 namespace {
@@ -62,7 +60,7 @@ bool Take(const CString& argument, Invocation& invocation) {
 // be (for every user, a list that cannot be read is named, not a failure).
 ExitStatus StatusOfCheck(const std::vector<Shortfall>& settings, bool withHosts) {
   const auto unjudged = std::count_if(settings.begin(), settings.end(),
-                                      [](const Shortfall& setting) { return setting.unjudged != nullptr; });
+                                      [](const Shortfall& setting) { return setting.unjudged.has_value(); });
   const auto lists = static_cast<std::ptrdiff_t>(settings.size()) - (withHosts ? 1 : 0);
   if (unjudged > 0 && unjudged == lists) return kExitCannotTell;
   const bool inPlace =
@@ -127,20 +125,8 @@ VerbResult RunVerb(const Invocation& invocation, const RunIdentity& identity) {
     }
     if (!checking && DonePartly(result.outcomes)) result.status = kExitPartly;
   } catch (...) {
-    result.error = std::current_exception();
-    result.status = StatusOfFailure(result.error, checking);
+    result.failure = FailureOf(std::current_exception());
+    result.status = checking ? RowOf(*result.failure).checking : RowOf(*result.failure).status;
   }
   return result;
-}
-
-ExitStatus StatusOfFailure(const std::exception_ptr& error, bool checking) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const CBusyException&) {
-    return kExitBusy;
-  } catch (const CRegistryException& registry) {
-    if (registry.m_cause == CRegistryException::serviceAccount) return kExitServiceAccount;
-  } catch (...) {
-  }
-  return checking ? kExitCannotTell : kExitFailed;
 }

@@ -2,7 +2,7 @@
 // scripts. No arguments: the dialog.
 #pragma once
 
-#include <exception>
+#include <optional>
 #include <vector>
 
 #include "Action.h"
@@ -36,7 +36,7 @@ struct VerbResult {
   ExitStatus status = kExitCompleted;
   Outcomes outcomes;                  // /set, /remove: each setting
   std::vector<Shortfall> shortfalls;  // /check, /detect: each setting
-  std::exception_ptr error;           // the failure to tell; null when none
+  std::optional<Failure> failure;     // what to tell; none when it went through
 };
 
 // What a run knows of itself that the record of a deployment keeps.
@@ -49,7 +49,3 @@ struct RunIdentity {
 // forgets an undo record; never raises. Nobody is there to try again: the
 // run waits for others as kUnattended says.
 VerbResult RunVerb(const Invocation& invocation, const RunIdentity& identity = {});
-
-// The status of a run that `error` ended; `checking`: a check, which then
-// could not tell.
-ExitStatus StatusOfFailure(const std::exception_ptr& error, bool checking);

@@ -45,13 +45,13 @@ CString TellCheck(const std::vector<Shortfall>& settings, bool boxes) {
     missing += (missing.IsEmpty() ? "" : "\r\n") + line;
   };
   for (const Shortfall& setting : settings) {
-    if (setting.unjudged) tell(DescribeError(setting.unjudged).text);
+    if (setting.unjudged) tell(ReportOf(*setting.unjudged).text);
     for (const CString& piece : setting.missing) tell(Fill(IDS_CHECK_MISSING, setting.target, piece));
   }
-  CString told = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
-  if (missing.IsEmpty()) PrintOut(told);
-  if (boxes) AfxMessageBox(told);
-  return told;
+  CString message = missing.IsEmpty() ? LoadResourceString(IDS_CHECK_IN_PLACE) : missing;
+  if (missing.IsEmpty()) PrintOut(message);
+  if (boxes) AfxMessageBox(message);
+  return message;
 }
 
 // Each setting the action wrote or found as it leaves it, a line each on
@@ -65,7 +65,7 @@ void TellTargets(const Outcomes& outcomes) {
     if (outcome.state == Outcome::unchanged) PrintOut(Fill(IDS_TARGET_UNCHANGED, outcome.target));
     if (outcome.state == Outcome::putBack) PrintOut(Fill(IDS_TARGET_PUT_BACK, outcome.target));
     if (outcome.state == Outcome::notPutBack) PrintError(Fill(IDS_TARGET_LEFT, outcome.target));
-    if (outcome.why) PrintError(DescribeError(outcome.why).text);
+    if (outcome.why) PrintError(ReportOf(*outcome.why).text);
   }
 }
 
@@ -83,20 +83,20 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
   record.status = result.status;
   record.outcomes = std::move(result.outcomes);
   record.shortfalls = std::move(result.shortfalls);
-  record.error = result.error;
-  if (result.error) {
-    const ErrorReport report = DescribeError(result.error);
+  record.failure = result.failure;
+  if (result.failure) {
+    const ErrorReport report = ReportOf(*result.failure);
     PrintError(report.text);
     if (boxes) ShowError(nullptr, report);
-    record.told = report.text;
+    record.message = report.text;
   } else if (invocation.verb == Invocation::Verb::check || invocation.verb == Invocation::Verb::detect) {
-    record.told = TellCheck(record.shortfalls, boxes);
+    record.message = TellCheck(record.shortfalls, boxes);
   } else if (invocation.verb == Invocation::Verb::undo || invocation.verb == Invocation::Verb::forget) {
     TellTargets(record.outcomes);
   } else {
     const UINT done = invocation.verb == Invocation::Verb::set ? IDS_SET_DONE : IDS_REMOVE_DONE;
-    record.told = LoadResourceString(done);
-    PrintOut(record.told);
+    record.message = LoadResourceString(done);
+    PrintOut(record.message);
     TellTargets(record.outcomes);
     if (boxes) AfxMessageBox(done);
   }
@@ -105,8 +105,8 @@ void RunCommandLine(const Invocation& invocation, RunRecord& record) {
 void TellBadArgument(const CString& argument, RunRecord& record) {
   record.verb = argument;
   record.status = kExitUsage;
-  record.told = Fill(IDS_BAD_ARGUMENT, argument);
-  PrintError(record.told);
+  record.message = Fill(IDS_BAD_ARGUMENT, argument);
+  PrintError(record.message);
   PrintError(Usage());
 }
 
@@ -119,14 +119,13 @@ bool LogUsable(const Invocation& invocation, RunRecord& record) {
   record.status = kExitUsage;
   const LONG error = static_cast<LONG>(log.error);
   switch (log.refusal) {
-    case LogRefusal::link: record.told = Fill(IDS_LOG_LINK, invocation.logPath); break;
-    case LogRefusal::severalNames: record.told = Fill(IDS_LOG_SEVERAL_NAMES, invocation.logPath); break;
-    case LogRefusal::owner: record.told = Fill(IDS_LOG_OWNER, invocation.logPath); break;
+    case LogRefusal::link: record.message = Fill(IDS_LOG_LINK, invocation.logPath); break;
+    case LogRefusal::severalNames: record.message = Fill(IDS_LOG_SEVERAL_NAMES, invocation.logPath); break;
+    case LogRefusal::owner: record.message = Fill(IDS_LOG_OWNER, invocation.logPath); break;
     default:
-      record.error =
-          std::make_exception_ptr(CFileException(CFileException::OsErrorToCause(error), error, invocation.logPath));
-      record.told = DescribeError(record.error).text;
+      record.failure = Failure{Failure::file, CFileException::OsErrorToCause(error), error, invocation.logPath, {}};
+      record.message = ReportOf(*record.failure).text;
   }
-  PrintError(record.told);
+  PrintError(record.message);
   return false;
 }

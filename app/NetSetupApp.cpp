@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "CommandLineFace.h"
 #include "ErrorReport.h"
+#include "HelpFile.h"
 #include "Journal.h"
 #include "NetSetupDlg.h"
 #include "RunFacts.h"
@@ -51,14 +52,16 @@ bool CNetSetupApp::RunDialog(RunRecord& record) {
   record.outcomes = dlg.GetOutcomes();
   if (dlg.ActionCompleted()) {
     record.status = kExitCompleted;
-    record.told = LoadResourceString(*dlg.ActionTried() == Action::set ? IDS_SET_DONE : IDS_REMOVE_DONE);
-  } else if (m_errorsReported > 0) {
-    record.error = m_lastError;
-    record.status = StatusOfFailure(m_lastError, false);
-    record.told = DescribeError(m_lastError).text;
+    record.message = LoadResourceString(*dlg.ActionTried() == Action::set ? IDS_SET_DONE : IDS_REMOVE_DONE);
+  } else if (const auto& failure = dlg.GetFailure()) {
+    record.failure = failure;
+    record.status = RowOf(*failure).status;
+    record.message = ReportOf(*failure).text;
   } else {
     record.status = shown ? kExitNothingChanged : kExitFailed;
   }
   // Only an action pressed writes anything.
   return dlg.ActionTried().has_value();
 }
+
+bool CNetSetupApp::MayOpenHelp() const { return MayOpenHelpFile(m_strHelpFilePath); }

@@ -10,6 +10,7 @@ class CNetSetupApp : public CWinApp {
   // FALSE ends the program.
   BOOL InitInstance() override;
   int ExitInstance() override { return m_exitStatus; }
+  bool MayOpenHelp() const override;
 
  private:
   // Whether the run is to be logged: when an action was pressed, or when

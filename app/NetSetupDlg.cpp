@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "Action.h"
+#include "ErrorReport.h"
 #include "IconPlacement.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -82,17 +83,20 @@ void CNetSetupDlg::OnButtonSet() { RunAction(IDC_BUTTON_SET, Action::set, IDS_SE
 
 void CNetSetupDlg::OnButtonRemove() { RunAction(IDC_BUTTON_REMOVE, Action::remove, IDS_REMOVE_DONE); }
 
-// Completion is told once both settings have changed; a failure leaves the
-// button disabled and is reported by the dialog framework.
+// Completion is told once both settings have changed; a failure is
+// reported, and leaves the button disabled.
 void CNetSetupDlg::RunAction(int buttonId, Action action, UINT doneMessage) {
   const HWND button = GetDlgItem(buttonId);
   SetButtonDisabled(button, true);
   m_actionTried = action;
-  {
+  try {
     const Working working;
     Request request(action);
     request.patience.pause = PaintWhileWaiting;
     CarryOut(request, &m_outcomes);
+  } catch (...) {
+    OnError(std::current_exception());
+    return;
   }
   m_actionCompleted = true;
   AfxMessageBox(doneMessage);
@@ -120,3 +124,8 @@ BOOL CNetSetupDlg::OnPaint() {
 }
 
 HCURSOR CNetSetupDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CNetSetupDlg::OnError(const std::exception_ptr& error) {
+  m_failure = FailureOf(error);
+  ShowError(m_hWnd, ReportOf(*m_failure));
+}

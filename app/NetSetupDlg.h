@@ -16,6 +16,8 @@ class CNetSetupDlg : public CDialog {
   // The action clicked, if one was; and what became of each setting.
   const std::optional<Action>& ActionTried() const { return m_actionTried; }
   const Outcomes& GetOutcomes() const { return m_outcomes; }
+  // What was reported at opening or by the action, if anything was.
+  const std::optional<Failure>& GetFailure() const { return m_failure; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -23,6 +25,8 @@ class CNetSetupDlg : public CDialog {
   BOOL OnSysCommand(UINT id, LPARAM lParam) override;
   BOOL OnPaint() override;
   HCURSOR OnQueryDragIcon() override;
+  // Reports it in a message box; the dialog stays open.
+  void OnError(const std::exception_ptr& error) override;
 
  private:
   void OnButtonSet();
@@ -34,4 +38,5 @@ class CNetSetupDlg : public CDialog {
   bool m_actionCompleted = false;
   std::optional<Action> m_actionTried;
   Outcomes m_outcomes;
+  std::optional<Failure> m_failure;
 };

@@ -26,49 +26,18 @@ void Outcomes::Cover(const CoveredLists& covered) {
 void Outcomes::LeftAsItWas(const CString& target) {
   Outcome& outcome = Of(target);
   outcome.state = Outcome::leftAsItWas;
-  outcome.why = std::current_exception();
+  outcome.why = FailureOf(std::current_exception());
 }
 
-void Outcomes::Stayed(const CoveredList& list, long error) {
+void Outcomes::Stayed(const CoveredList& list, LONG error) {
   if (error == ERROR_SUCCESS) return;
   Outcome& outcome = Of(list.HivePath());
   outcome.state = Outcome::failed;
-  outcome.why = std::make_exception_ptr(CFileException(CFileException::OsErrorToCause(error), error, list.HivePath()));
+  outcome.why = Failure{Failure::file, CFileException::OsErrorToCause(error), error, list.HivePath(), {}};
 }
 
 void Outcomes::LeftLoaded(const std::vector<CString>& hives) {
   for (const CString& hive : hives) Of(hive).state = Outcome::leftLoaded;
-}
-
-long OsErrorOf(const std::exception_ptr& error) {
-  if (!error) return 0;
-  try {
-    std::rethrow_exception(error);
-  } catch (const CFileException& file) {
-    return file.m_lOsError;
-  } catch (const CRegistryException& registry) {
-    return registry.m_lOsError;
-  } catch (...) {
-    return 0;
-  }
-}
-
-// Why a list was left as it was or could not be told, in a few words.
-CString Why(const std::exception_ptr& error) {
-  static const char* const kCauses[] = {"cannot be read",      "cannot be written",  "not put back",
-                                        "a service account's", "not text",           "not in the code page",
-                                        "may not be changed",  "changed by another", "not of a known form"};
-  CString why = "failed";
-  try {
-    std::rethrow_exception(error);
-  } catch (const CRegistryException& registry) {
-    why = kCauses[registry.m_cause];
-  } catch (const CFileException&) {
-    why = "hive not loaded";
-  } catch (...) {
-  }
-  const LONG osError = OsErrorOf(error);
-  return osError ? why + ", error " + std::to_string(osError).c_str() : why;
 }
 
 CString Describe(const Outcome& outcome) {
@@ -76,7 +45,7 @@ CString Describe(const Outcome& outcome) {
                                         "failed",      "put back",       "not put back",
                                         "left loaded", "left as it was", "no profile on disk"};
   CString text = kStates[outcome.state];
-  if (outcome.why) text += CString(": ") + Why(outcome.why);
+  if (outcome.why) text += ": " + WordsOf(*outcome.why);
   if (outcome.linesAdded > 0) text += CString(", ") + std::to_string(outcome.linesAdded).c_str() + " lines added";
   if (outcome.linesRemoved > 0) text += CString(", ") + std::to_string(outcome.linesRemoved).c_str() + " lines removed";
   return text;

@@ -3,10 +3,11 @@
 // the settings, a list's values together.
 #pragma once
 
-#include <exception>
+#include <optional>
 #include <vector>
 
 #include "CString.h"
+#include "Failure.h"
 
 class CoveredList;
 struct CoveredLists;
@@ -27,7 +28,7 @@ struct Outcome {
 
   CString target;  // the hosts file's path or the value's full name
   State state = untouched;
-  std::exception_ptr why = nullptr;  // leftAsItWas, and a hive that stayed loaded: the failure
+  std::optional<Failure> why = std::nullopt;  // leftAsItWas, and a hive that stayed loaded
   int linesAdded = 0;
   int linesRemoved = 0;
 };
@@ -44,7 +45,7 @@ class Outcomes : public std::vector<Outcome> {
   void LeftAsItWas(const CString& target);
   // A hive that stayed loaded after its list was worked on (`error` not
   // ERROR_SUCCESS): its user cannot sign in until it goes.
-  void Stayed(const CoveredList& list, long error);
+  void Stayed(const CoveredList& list, LONG error);
   // Hives an earlier run left loaded that stay so.
   void LeftLoaded(const std::vector<CString>& hives);
 };
@@ -57,7 +58,3 @@ bool DonePartly(const Outcomes& outcomes);
 // What became of a setting in a few words, as the log tells it: "changed,
 // 31 lines added", "left as it was: not text, error 13".
 CString Describe(const Outcome& outcome);
-// Why a list was left as it was or could not be told, in a few words.
-CString Why(const std::exception_ptr& error);
-// The system's error code that `error` carries; 0 when none.
-long OsErrorOf(const std::exception_ptr& error);

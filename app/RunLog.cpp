@@ -20,7 +20,7 @@ const char* ScopeName(Scope scope) {
 }
 
 CString Describe(const Shortfall& shortfall) {
-  if (shortfall.unjudged) return "not told: " + Why(shortfall.unjudged);
+  if (shortfall.unjudged) return "not told: " + WordsOf(*shortfall.unjudged);
   if (shortfall.missing.empty() && !shortfall.left.empty()) {
     CString text = "in place, left as it was:";
     for (const CString& list : shortfall.left) text += " " + list + ";";
@@ -76,9 +76,9 @@ CString LogLine(const RunRecord& record) {
   for (const Outcome& outcome : record.outcomes) line += LogField("target", outcome.target + ": " + Describe(outcome));
   for (const Shortfall& shortfall : record.shortfalls)
     line += LogField("target", shortfall.target + ": " + Describe(shortfall));
-  line += LogField("error", std::to_string(OsErrorOf(record.error)).c_str());
+  line += LogField("error", std::to_string(record.failure ? record.failure->osError : 0).c_str());
   line += LogField("status", std::to_string(record.status).c_str());
-  if (!record.told.IsEmpty()) line += LogField("message", record.told);
+  if (!record.message.IsEmpty()) line += LogField("message", record.message);
   return line;
 }
 

@@ -33,9 +33,9 @@ struct RunRecord {
   Users users = Users::desktop;
   Outcomes outcomes;                  // an action: each setting
   std::vector<Shortfall> shortfalls;  // a check: each setting
-  std::exception_ptr error;           // the failure that ended it, if one did
+  std::optional<Failure> failure;     // what ended it, if one did
   ExitStatus status = kExitCompleted;
-  CString told;  // the text shown or printed, if any
+  CString message;  // the text shown or printed, if any
 };
 
 // Tab-separated fields: the time, then "name=value" for the rest, each

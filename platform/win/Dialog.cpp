@@ -2,9 +2,6 @@
 
 #include <utility>
 
-#include "ErrorReport.h"
-#include "PlainFile.h"
-#include "Trust.h"
 #include "WinApp.h"
 
 namespace {
@@ -22,16 +19,6 @@ RECT WorkAreaOf(HWND window) {
 }
 
 bool AnyModifierHeld() { return (GetKeyState(VK_SHIFT) | GetKeyState(VK_CONTROL) | GetKeyState(VK_MENU)) < 0; }
-
-// The help viewer runs what a help file tells it to, with this process's
-// rights: only a file in a folder that no ordinary user can change.
-bool InTrustedFolder(const CString& path) {
-  const int slash = path.ReverseFindOneOf("\\/");
-  const CString holding = path.Left(slash < 0 ? 0 : slash);
-  // "E:" alone would be drive E's current folder, not its root.
-  const CFolder folder(holding.View().ends_with(':') ? holding + "\\" : holding);
-  return folder.IsOpen() && !folder.IsLink() && TrustOf(folder.Handle(), true) == Distrust::none;
-}
 
 }  // namespace
 
@@ -73,7 +60,7 @@ BOOL CDialog::OnCommand(WORD id, WORD) {
 // A message box hands F1 on to its owner: the topic is then the box's.
 void CDialog::OnHelp() {
   CWinApp* app = AfxGetApp();
-  if (app == nullptr || AnyModifierHeld() || !InTrustedFolder(app->m_strHelpFilePath)) return;
+  if (app == nullptr || AnyModifierHeld() || !app->MayOpenHelp()) return;
   const DWORD context = app->m_dwPromptContext ? app->m_dwPromptContext : kHelpContextBase + m_templateId;
   WinHelpA(m_hWnd, app->m_strHelpFilePath, HELP_CONTEXT, context);
 }
@@ -87,8 +74,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  // An error reported was the handler's answer.
-  if (!RunReportingErrors(window, [&] { result = dialog->Dispatch(message, wParam, lParam); })) result = TRUE;
+  try {
+    result = dialog->Dispatch(message, wParam, lParam);
+  } catch (...) {
+    // Told was the handler's answer.
+    dialog->OnError(std::current_exception());
+    result = TRUE;
+  }
   if (message == WM_NCDESTROY) {
     CWinApp* app = AfxGetApp();
     if (app && app->m_pMainWnd == dialog) app->m_pMainWnd = nullptr;

@@ -1,10 +1,11 @@
 // Windows and modal dialogs. One static dialog procedure hands each message
-// to a virtual handler and lets no C++ exception cross into Windows: an
-// error that escapes a handler is reported in a message box and the dialog
-// stays open.
+// to a virtual handler and lets no C++ exception cross into Windows: one
+// that escapes a handler goes to OnError, and the dialog stays open.
 #pragma once
 
 #include <windows.h>
+
+#include <exception>
 
 #include "CString.h"
 
@@ -43,6 +44,8 @@ class CDialog : public CWnd {
   virtual BOOL OnSysCommand(UINT /*id*/, LPARAM /*lParam*/) { return FALSE; }
   virtual BOOL OnPaint() { return FALSE; }
   virtual HCURSOR OnQueryDragIcon() { return nullptr; }
+  // What escaped a handler; the message counts as handled.
+  virtual void OnError(const std::exception_ptr& /*error*/) {}
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -35,12 +35,6 @@ void CWinApp::Start(HINSTANCE instance) {
 
 CWinApp* AfxGetApp() { return g_app; }
 
-void NoteReportedError(const std::exception_ptr& error) {
-  if (g_app == nullptr) return;
-  ++g_app->m_errorsReported;
-  g_app->m_lastError = error;
-}
-
 HINSTANCE AfxGetResourceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
 
 CString LoadResourceString(UINT id) {

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <exception>
-
 #include "CString.h"
 
 class CWnd;
@@ -24,6 +22,8 @@ class CWinApp {
 
   // Called by WinMain before InitInstance.
   void Start(HINSTANCE instance);
+  // Whether F1 may ask the help viewer for m_strHelpFilePath.
+  virtual bool MayOpenHelp() const { return true; }
 
   HINSTANCE m_hInstance = nullptr;
   CString m_strAppName;       // the executable's base name: every message box's caption
@@ -32,15 +32,10 @@ class CWinApp {
   // While a message box of our own is up, F1 asks for this topic instead of
   // the dialog's; 0 at other times.
   DWORD m_dwPromptContext = 0;
-  int m_errorsReported = 0;        // errors that escaped a handler and were shown
-  std::exception_ptr m_lastError;  // the last of them
 };
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
-
-// Counts `error` as reported and keeps it as the application's last.
-void NoteReportedError(const std::exception_ptr& error);
 
 // The string resource `id`; empty if there is none.
 CString LoadResourceString(UINT id);

@@ -175,7 +175,7 @@ TEST_F(AllUsersTest, OneProfileNeverStopsTheOthers) {
     const VerbResult checked = RunWith({"/check", "/allusers"});
     EXPECT_EQ(checked.status, kExitNothingChanged);
     EXPECT_EQ(std::count_if(checked.shortfalls.begin(), checked.shortfalls.end(),
-                            [](const Shortfall& setting) { return setting.unjudged != nullptr; }),
+                            [](const Shortfall& setting) { return setting.unjudged.has_value(); }),
               c.state == Outcome::leftAsItWas ? 1 : 0);
     bool loadedAtReplace = true;
     fakewin::OnCall("ReplaceFileA", [&] { loadedAtReplace = fakewin::LoadedHives().size() != 2; });
@@ -222,7 +222,7 @@ TEST_F(AllUsersTest, AFailureAtAnyCallLeavesEachUserOldOrNewWithTheHostsFile) {
         const bool failed = fakewin::CountedCalls() >= nth;
         fakewin::ClearFailure();
         const Snapshot now = Now();
-        EXPECT_EQ(result.error != nullptr, now == before);
+        EXPECT_EQ(result.failure.has_value(), now == before);
         const Snapshot& hostsLike = now.at("hosts") == after.at("hosts") ? after : before;
         for (const auto& [setting, held] : now) {
           const bool left = held != hostsLike.at(setting);

@@ -115,8 +115,8 @@ TEST_F(VerbTest, EachConditionEndsWithItsOwnStatus) {
     fakewin::HoldMutexes(c.lock);
     const VerbResult result = RunVerb(Parse(c.arguments));
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(result.error != nullptr, c.status != kExitCompleted && c.status != kExitNothingChanged);
-    if (result.error) {
+    EXPECT_EQ(result.failure.has_value(), c.status != kExitCompleted && c.status != kExitNothingChanged);
+    if (result.failure) {
       EXPECT_EQ(Hosts(), *c.hosts);
     }
     fakewin::HoldMutexes(WAIT_OBJECT_0);

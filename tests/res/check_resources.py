@@ -4,7 +4,7 @@
 Usage: check_resources.py NetSetup.res [Deployment.h]
 
 Build the .res with
-    x86_64-w64-mingw32-windres -c 65001 -I res -I platform/win -I deployment -O res res/NetSetup.rc -o NetSetup.res
+    x86_64-w64-mingw32-windres -c 65001 -I res -I deployment -O res res/NetSetup.rc -o NetSetup.res
 The deployment header (default: deployment/Deployment.h of this tree)
 supplies the site-specific texts. Prints "N passed, M failed"; exits 1 on any failure.
 """
