@@ -74,64 +74,115 @@ void WriteEachOnItsOwn(const CoveredLists& covered, bool set, Outcomes& outcomes
   }
 }
 
-void RecordHosts(const CHostsFile::Result& result, const CString& path, Outcomes& outcomes) {
-  Outcome& outcome = outcomes.Of(path);
-  outcome.state = result.replaced ? Outcome::changed : Outcome::unchanged;
-  outcome.linesAdded = result.linesAdded;
-  outcome.linesRemoved = result.linesRemoved;
-}
+// One try of an action, step by step, and what it has done, to put back
+// when a later step fails.
+class Run {
+ public:
+  Run(const Request& request, Outcomes& outcomes)
+      : m_request(request), m_outcomes(outcomes), m_set(request.action == Action::set) {
+    if (HostsToo()) m_outcomes.Of(m_hosts.GetPath());
+  }
 
-// For every user: a Set of both settings that did the work is recorded, a
-// Remove settings takes the record away.
-void RecordDeployment(const Request& request, Outcomes& outcomes, WrittenLists& written) {
-  const bool set = request.action == Action::set;
-  if (set && request.scope != Scope::both) return;
-  const std::optional<DeploymentRecord> record =
-      set ? std::optional(RecordOf(request.version, request.time, outcomes)) : std::nullopt;
-  Outcome& outcome = outcomes.Of(DeploymentRecordName());
-  WrittenList update = UpdateDeploymentRecord(record);
-  outcome.state = update.values.empty() ? Outcome::unchanged : Outcome::changed;
-  if (!update.values.empty()) written.push_back(std::move(update));
-}
+  // The new hosts file on disk beside the old.
+  void StageHosts() {
+    if (HostsToo()) m_hosts.Stage(m_set ? CHostsFile::addMissing : CHostsFile::markManaged);
+  }
 
-// One try: the new hosts file on disk beside the old, then the lists, then
-// the replace; on a failure, what was written is put back.
-void Try(const Request& request, Outcomes& outcomes) {
-  const bool set = request.action == Action::set;
-  const bool hostsToo = request.scope != Scope::user;
-  CHostsFile hosts;
-  if (hostsToo) outcomes.Of(hosts.GetPath());
-  CoveredLists covered;
-  std::optional<HivePrivileges> privileges;
-  WrittenLists written;
-  std::optional<CHostsFile::Result> replaced;
-  try {
-    if (hostsToo) hosts.Stage(set ? CHostsFile::addMissing : CHostsFile::markManaged);
-    if (request.scope != Scope::machine) {
-      covered = ListsOf(request.users);
-      outcomes.Cover(covered);
-      if (covered.eachOnItsOwn) privileges.emplace();
-      (covered.eachOnItsOwn ? WriteEachOnItsOwn : WriteAllOrNone)(covered, set, outcomes, written);
-    }
-    // Before the replace, so that a failed one takes it back with the lists.
-    if (request.users == Users::all) RecordDeployment(request, outcomes, written);
-    if (hostsToo) {
-      replaced = hosts.Commit(!request.undoId.IsEmpty());
-      RecordHosts(*replaced, hosts.GetPath(), outcomes);
-    }
-    if (!request.undoId.IsEmpty()) KeepUndoRecord({request.undoId, replaced, written});
-  } catch (...) {
+  // Every list: all of them or none, or for every user each on its own.
+  void WriteLists() {
+    if (m_request.scope == Scope::machine) return;
+    m_covered = ListsOf(m_request.users);
+    m_outcomes.Cover(m_covered);
+    if (m_covered.eachOnItsOwn) m_privileges.emplace();
+    (m_covered.eachOnItsOwn ? WriteEachOnItsOwn : WriteAllOrNone)(m_covered, m_set, m_outcomes, m_written);
+  }
+
+  // For every user, before the replace, so that a failed one takes it back
+  // with the lists: a Set of both settings that did the work is recorded, a
+  // Remove settings takes the record away.
+  void RecordDeployment() {
+    if (m_request.users != Users::all || (m_set && m_request.scope != Scope::both)) return;
+    const std::optional<DeploymentRecord> record =
+        m_set ? std::optional(RecordOf(m_request.version, m_request.time, m_outcomes)) : std::nullopt;
+    Outcome& outcome = m_outcomes.Of(DeploymentRecordName());
+    WrittenList update = UpdateDeploymentRecord(record);
+    outcome.state = update.values.empty() ? Outcome::unchanged : Outcome::changed;
+    if (!update.values.empty()) m_written.push_back(std::move(update));
+  }
+
+  // The new hosts file in place of the old; the old one kept for the package.
+  void CommitHosts() {
+    if (!HostsToo()) return;
+    m_replaced = m_hosts.Commit(!m_request.undoId.IsEmpty());
+    Outcome& outcome = m_outcomes.Of(m_hosts.GetPath());
+    outcome.state = m_replaced->replaced ? Outcome::changed : Outcome::unchanged;
+    outcome.linesAdded = m_replaced->linesAdded;
+    outcome.linesRemoved = m_replaced->linesRemoved;
+  }
+
+  // For the package: what the run changed, for a later run to put back.
+  void KeepUndoRecord() {
+    if (!m_request.undoId.IsEmpty()) ::KeepUndoRecord({m_request.undoId, m_replaced, m_written});
+  }
+
+  // Everything written back as it was, after the failure being handled; then
+  // raises it, or what could not be put back.
+  [[noreturn]] void PutBackAndRaise() {
     // The setting whose failure it is: the file or the value it names.
     const CString failed = FailureOf(std::current_exception()).target;
-    if (!failed.IsEmpty()) outcomes.Of(failed).state = Outcome::failed;
-    std::optional<CRegistryException> lost = PutBack(written, outcomes);
+    if (!failed.IsEmpty()) m_outcomes.Of(failed).state = Outcome::failed;
+    std::optional<CRegistryException> lost = PutBack(m_written, m_outcomes);
     // Replaced already: what failed came after, and the file goes back too.
-    if (replaced && replaced->replaced)
-      outcomes.Of(hosts.GetPath()).state = CHostsFile::PutBack(*replaced) ? Outcome::putBack : Outcome::notPutBack;
-    if (replaced) CHostsFile::Forget(*replaced);
+    if (m_replaced && m_replaced->replaced)
+      m_outcomes.Of(m_hosts.GetPath()).state =
+          CHostsFile::PutBack(*m_replaced) ? Outcome::putBack : Outcome::notPutBack;
+    if (m_replaced) CHostsFile::Forget(*m_replaced);
     if (!lost) throw;
     lost->m_strFileName = failed;
     throw *lost;
+  }
+
+ private:
+  bool HostsToo() const { return m_request.scope != Scope::user; }
+
+  const Request& m_request;
+  Outcomes& m_outcomes;
+  const bool m_set;
+  CHostsFile m_hosts;
+  CoveredLists m_covered;
+  std::optional<HivePrivileges> m_privileges;
+  WrittenLists m_written;
+  std::optional<CHostsFile::Result> m_replaced;
+};
+
+void Try(const Request& request, Outcomes& outcomes) {
+  Run run(request, outcomes);
+  try {
+    run.StageHosts();
+    run.WriteLists();
+    run.RecordDeployment();
+    run.CommitHosts();
+    run.KeepUndoRecord();
+  } catch (...) {
+    run.PutBackAndRaise();
+  }
+}
+
+// `work` tried again while another program holds the hosts file, as
+// `patience` says, everything put back between the tries; then busy.
+template <typename Work>
+void UntilTheHostsFileIsFree(const Patience& patience, Outcomes& outcomes, Work work) {
+  const Outcomes before = outcomes;
+  for (DWORD waited = 0;; waited += kHeldPauseMs) {
+    try {
+      work();
+      return;
+    } catch (const CFileException& error) {
+      if (!HeldByAnother(error) || patience.forHostsMs == 0) throw;
+      if (waited >= patience.forHostsMs) throw CBusyException();
+    }
+    patience.pause(kHeldPauseMs);
+    outcomes = before;
   }
 }
 
@@ -149,21 +200,9 @@ Action OfferedAction() {
 void CarryOut(const Request& request, Outcomes* report) {
   Outcomes ownOutcomes;
   Outcomes& outcomes = report ? *report : ownOutcomes;
-  const Patience& patience = request.patience;
-  const ActionLock lock(patience);
+  const ActionLock lock(request.patience);
   // Under the lock, before any hive is loaded; the desktop's user needs none.
   if (request.users == Users::all) outcomes.LeftLoaded(UnloadLeftoverHives());
   if (!request.undoId.IsEmpty()) ForgetUndoRecord();
-  const Outcomes before = outcomes;
-  for (DWORD waited = 0;; waited += kHeldPauseMs) {
-    try {
-      Try(request, outcomes);
-      return;
-    } catch (const CFileException& error) {
-      if (!HeldByAnother(error) || patience.forHostsMs == 0) throw;
-      if (waited >= patience.forHostsMs) throw CBusyException();
-    }
-    patience.pause(kHeldPauseMs);
-    outcomes = before;
-  }
+  UntilTheHostsFileIsFree(request.patience, outcomes, [&] { Try(request, outcomes); });
 }
