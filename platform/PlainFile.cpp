@@ -72,7 +72,7 @@ CFolder::CFolder(const CString& path) : m_path(path) {
   }
 }
 
-CFolder CFolder::Holding(const CString& path, CString& name) {
+CFolder CFolder::OfFile(const CString& path, CString& name) {
   std::vector<char> full(MAX_PATH);
   char* part = nullptr;
   DWORD length = GetFullPathNameA(path, static_cast<DWORD>(full.size()), full.data(), &part);

@@ -19,7 +19,7 @@ class CFolder {
   explicit CFolder(const CString& path);
   // The folder that holds the file `path` names, links followed, and the
   // file's name in it.
-  static CFolder Holding(const CString& path, CString& name);
+  static CFolder OfFile(const CString& path, CString& name);
 
   bool IsOpen() const { return m_handle.valid(); }
   bool IsLink() const { return m_link; }

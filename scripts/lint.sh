@@ -23,7 +23,7 @@ for folder in $("$compiler" -E -x c++ -v - </dev/null 2>&1 | sed -n '/^#include 
                 xargs -n1 realpath | grep -v '/lib/gcc/.*/include\(-fixed\)\?$'); do
   headers+=(--extra-arg=-isystem"$folder")
 done
-git ls-files 'platform/*.cpp' 'deployment/*.cpp' 'hosts/*.cpp' 'proxy/*.cpp' 'app/*.cpp' 'packaging/*.cpp' |
+git ls-files 'platform/*.cpp' 'deployment/*.cpp' 'hosts/*.cpp' 'proxy/*.cpp' 'users/*.cpp' 'app/*.cpp' 'packaging/*.cpp' |
   tidy -p $windows --extra-arg=--target="$target" --extra-arg=-nostdinc++ "${headers[@]}"
 
 test -f build/native/compile_commands.json || cmake --preset native >/dev/null

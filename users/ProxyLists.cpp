@@ -33,7 +33,7 @@ CoveredList::CoveredList(UserProfile profile, int number) : m_profile(std::move(
                     : m_profile->hivePath + "\\" + PROXY_OVERRIDE_PATH;
 }
 
-LONG CoveredList::Reach(const std::function<void(const ProxyListKey&)>& work) const {
+LONG CoveredList::WorkOn(const std::function<void(const ProxyListKey&)>& work) const {
   if (m_key) {
     work(*m_key);
     return ERROR_SUCCESS;

@@ -44,7 +44,7 @@ class CoveredList {
   // CFileException naming the hive file when it cannot be loaded, and what
   // `work` raises. The system's error when the hive stays loaded after it;
   // else ERROR_SUCCESS. Needs the HivePrivileges held for a profile's.
-  LONG Reach(const std::function<void(const ProxyListKey&)>& work) const;
+  LONG WorkOn(const std::function<void(const ProxyListKey&)>& work) const;
 
   // Where the list is, as text that a later run finds it again by.
   CString Address() const;

@@ -547,7 +547,9 @@ TEST_F(ActionTest, AFailureAtAnyCallLeavesBothSettingsOldOrBothNew) {
         fakewin::ClearFailure();
         const State now = Now();
         EXPECT_TRUE(now == c.before || now == c.after) << ::testing::PrintToString(now);
-        if (c.before != c.after) EXPECT_EQ(failureTold, now == c.before);
+        if (c.before != c.after) {
+          EXPECT_EQ(failureTold, now == c.before);
+        }
         EXPECT_EQ(fakewin::OwnedMutexCount(), 0) << "the lock was kept";
         // Beside the hosts file, only the old file's copy may stay, when
         // deleting it was what failed.

@@ -10,4 +10,4 @@
 // ordinary user could steer it (nothing is then written there), the log
 // when it is not a plain file of a trusted account's. Nothing that fails
 // here changes the run's outcome.
-void Journal(const CString& logPath, RunRecord& record);
+void WriteRunRecord(const CString& logPath, RunRecord& record);

@@ -62,7 +62,7 @@ UniqueNamespace AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
 // not open unless the administrators alone may change it (Trust.h).
 CFolder HostsFolder() {
   CString name;
-  CFolder folder = CFolder::Holding(CHostsFile().GetPath(), name);
+  CFolder folder = CFolder::OfFile(CHostsFile().GetPath(), name);
   if (folder.IsOpen() && TrustOf(folder.Handle(), true) != Distrust::none) folder = CFolder();
   return folder;
 }

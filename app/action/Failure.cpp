@@ -48,6 +48,17 @@ Failure FailureOf(const std::exception_ptr& error) {
   }
 }
 
+std::optional<Failure> FailureOfOne(const std::function<void()>& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const CRegistryException&) {
+    return FailureOf(std::current_exception());
+  } catch (const CFileException&) {
+    return FailureOf(std::current_exception());
+  }
+}
+
 const FailureRow& RowOf(const Failure& failure) { return kRows[failure.kind]; }
 
 UINT TextOf(const Failure& failure) {

@@ -1,4 +1,4 @@
-#include "Journal.h"
+#include "RunRecordWriter.h"
 
 #include "ActionLock.h"
 #include "EventLog.h"
@@ -24,7 +24,7 @@ WORD EventType(ExitStatus status) {
 
 }  // namespace
 
-void Journal(const CString& logPath, RunRecord& record) {
+void WriteRunRecord(const CString& logPath, RunRecord& record) {
   record.time = LocalTimeText();
   record.version = ModuleVersion(AfxGetResourceHandle());
   record.architecture = Architecture();
@@ -36,7 +36,7 @@ void Journal(const CString& logPath, RunRecord& record) {
   if (!tool.Trusted()) notes += LogField("folder", tool.Path() + ": " + tool.Why());
   CString name = kLogName;
   // A log the administrator named is where their path leads.
-  const CFolder named = logPath.IsEmpty() ? CFolder() : CFolder::Holding(logPath, name);
+  const CFolder named = logPath.IsEmpty() ? CFolder() : CFolder::OfFile(logPath, name);
   const CFolder& folder = logPath.IsEmpty() ? tool.Folder() : named;
   if (folder.IsOpen()) {
     // Renamed only while no other run is at it.

@@ -12,9 +12,9 @@
 #include "ConnectionSettings.h"
 #include "DeploymentRecord.h"
 #include "DesktopUser.h"
-#include "ProfilesFixture.h"
 #include "ProxyPolicy.h"
 #include "RunLog.h"
+#include "users/ProfilesFixture.h"
 
 namespace {
 

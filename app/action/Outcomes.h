@@ -41,8 +41,8 @@ class Outcomes : public std::vector<Outcome> {
   // What the run covers besides the lists it works on, told as left alone:
   // mandatory profiles, and entries with no profile on disk.
   void Cover(const CoveredLists& covered);
-  // The list being worked on when the current exception came: left as it was.
-  void LeftAsItWas(const CString& target);
+  // A list refused or out of reach, for `why`: left as it was.
+  void LeftAsItWas(const CString& target, const Failure& why);
   // A hive that stayed loaded after its list was worked on (`error` not
   // ERROR_SUCCESS): its user cannot sign in until it goes.
   void Stayed(const CoveredList& list, LONG error);

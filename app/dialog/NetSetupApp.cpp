@@ -3,12 +3,12 @@
 #include <cstdlib>
 
 #include "CommandLine.h"
-#include "CommandLineFace.h"
+#include "CommandLineReport.h"
 #include "ErrorReport.h"
 #include "HelpFile.h"
-#include "Journal.h"
 #include "NetSetupDlg.h"
 #include "RunFacts.h"
+#include "RunRecordWriter.h"
 #include "resource.h"
 
 CNetSetupApp theApp;
@@ -30,7 +30,7 @@ BOOL CNetSetupApp::InitInstance() {
     RunCommandLine(invocation, record);
   }
   m_exitStatus = record.status;
-  if (logged) Journal(logPath, record);
+  if (logged) WriteRunRecord(logPath, record);
   return FALSE;
 }
 

@@ -49,7 +49,7 @@ void Record(const CoveredList& list, const ProxyListChange& change, Outcomes& ou
 void WriteAllOrNone(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
   std::vector<ProxyListChange> changes;
   for (const CoveredList& list : covered.lists)
-    list.Reach([&](const ProxyListKey& key) { changes.push_back(ChangeFor(set, key)); });
+    list.WorkOn([&](const ProxyListKey& key) { changes.push_back(ChangeFor(set, key)); });
   for (size_t i = 0; i < changes.size(); ++i) {
     changes[i].Write();
     Record(covered.lists[i], changes[i], outcomes, written);
@@ -60,17 +60,14 @@ void WriteAllOrNone(const CoveredLists& covered, bool set, Outcomes& outcomes, W
 // one refused or out of reach is left as it was, and told.
 void WriteEachOnItsOwn(const CoveredLists& covered, bool set, Outcomes& outcomes, WrittenLists& written) {
   for (const CoveredList& list : covered.lists) {
-    try {
-      outcomes.Stayed(list, list.Reach([&](const ProxyListKey& key) {
+    const std::optional<Failure> failure = FailureOfOne([&] {
+      outcomes.Stayed(list, list.WorkOn([&](const ProxyListKey& key) {
         const ProxyListChange change = ChangeFor(set, key);
         change.Write();
         Record(list, change, outcomes, written);
       }));
-    } catch (const CRegistryException&) {
-      outcomes.LeftAsItWas(list.Name());
-    } catch (const CFileException&) {
-      outcomes.LeftAsItWas(list.Name());
-    }
+    });
+    if (failure) outcomes.LeftAsItWas(list.Name(), *failure);
   }
 }
 

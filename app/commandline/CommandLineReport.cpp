@@ -1,4 +1,4 @@
-#include "CommandLineFace.h"
+#include "CommandLineReport.h"
 
 #include "Console.h"
 #include "Dialog.h"
@@ -112,7 +112,7 @@ void TellBadArgument(const CString& argument, RunRecord& record) {
 
 bool LogUsable(const Invocation& invocation, RunRecord& record) {
   CString name;
-  const CFolder folder = CFolder::Holding(invocation.logPath, name);
+  const CFolder folder = CFolder::OfFile(invocation.logPath, name);
   const OpenLog log = folder.IsOpen() ? OpenLogFile(folder, name) : OpenLog{{}, LogRefusal::cannotOpen, folder.Error()};
   if (log.refusal == LogRefusal::none) return true;
   record.verb = VerbName(invocation.verb);

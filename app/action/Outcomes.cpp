@@ -23,10 +23,10 @@ void Outcomes::Cover(const CoveredLists& covered) {
   for (const CString& entry : covered.notOnDisk) Of(entry).state = Outcome::noProfile;
 }
 
-void Outcomes::LeftAsItWas(const CString& target) {
+void Outcomes::LeftAsItWas(const CString& target, const Failure& why) {
   Outcome& outcome = Of(target);
   outcome.state = Outcome::leftAsItWas;
-  outcome.why = FailureOf(std::current_exception());
+  outcome.why = why;
 }
 
 void Outcomes::Stayed(const CoveredList& list, LONG error) {

@@ -21,18 +21,16 @@ Shortfall HostsShortfall() {
 // Each value of the list, or, for every user, why the list cannot be told.
 std::vector<Shortfall> ListShortfalls(const CoveredList& list, bool eachOnItsOwn, Outcomes& outcomes) {
   std::vector<Shortfall> values;
-  try {
-    outcomes.Stayed(list, list.Reach([&](const ProxyListKey& key) {
+  const auto tell = [&] {
+    outcomes.Stayed(list, list.WorkOn([&](const ProxyListKey& key) {
       for (ValueLacking& value : ExceptionsLacking(key))
         values.push_back({std::move(value.name), std::move(value.missing), {}});
     }));
-  } catch (const CRegistryException&) {
-    if (!eachOnItsOwn) throw;
-    values = {{list.Name(), {}, FailureOf(std::current_exception())}};
-  } catch (const CFileException&) {
-    if (!eachOnItsOwn) throw;
-    values = {{list.Name(), {}, FailureOf(std::current_exception())}};
-  }
+  };
+  if (!eachOnItsOwn)
+    tell();
+  else if (const std::optional<Failure> failure = FailureOfOne(tell))
+    values = {{list.Name(), {}, failure}};
   return values;
 }
 

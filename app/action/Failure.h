@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
+#include <optional>
 
 #include "CString.h"
 #include "ExitStatus.h"
@@ -48,6 +50,10 @@ struct FailureRow {
 
 // The failure `error` stands for.
 Failure FailureOf(const std::exception_ptr& error);
+// Runs `work` on one setting; the failure of its own that it raised (a
+// registry or a file error), if it did: for every user one list's failure
+// stops no other. Anything else goes on up.
+std::optional<Failure> FailureOfOne(const std::function<void()>& work);
 // Its row.
 const FailureRow& RowOf(const Failure& failure);
 // The string that tells it: "%1" the file or value, "%2" the value after a
