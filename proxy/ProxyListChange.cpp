@@ -93,8 +93,6 @@ void ProxyListChange::Write() const {
   NotifyInternetSettingsChanged();
 }
 
-std::vector<ValuePutBack> ProxyListChange::Undo() const { return PutBackValues(m_key, WrittenValues()); }
-
 std::vector<ValuePutBack> PutBackValues(const ProxyListKey& key, const std::vector<ProxyListChange::Written>& values) {
   std::vector<ValuePutBack> results;
   for (auto value = values.rbegin(); value != values.rend(); ++value) {

@@ -65,9 +65,6 @@ class ProxyListChange {
   // CRegistryException when the registry refuses; what was written of the
   // list by then is first put back.
   void Write() const;
-  // Puts back each value written, where it still holds what was written
-  // (PutBackValues).
-  std::vector<ValuePutBack> Undo() const;
 
  private:
   struct Connection {

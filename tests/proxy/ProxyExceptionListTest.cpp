@@ -196,7 +196,7 @@ TEST_F(ProxyOverrideTest, RunningProgramsAreToldOfEveryChange) {
   EXPECT_TRUE(fakewin::TakeInternetOptions().empty()) << "told before the write";
   set.Write();
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
-  EXPECT_EQ(set.Undo().front().state, ValuePutBack::done);
+  EXPECT_EQ(PutBackValues(ProxyListInForce(), set.WrittenValues()).front().state, ValuePutBack::done);
   EXPECT_EQ(fakewin::TakeInternetOptions(), told);
   SetOverride(W);
   Set();  // the wildcard is there: nothing written
@@ -219,7 +219,8 @@ TEST_F(ProxyOverrideTest, UndoPutsTheValueBack) {
     for (const auto& change : {ProxyListChange::AddProxyExceptionSet(ProxyListInForce()),
                                ProxyListChange::RemoveProxyExceptionSet(ProxyListInForce())}) {
       change.Write();
-      for (const ValuePutBack& value : change.Undo()) EXPECT_EQ(value.state, ValuePutBack::done);
+      for (const ValuePutBack& value : PutBackValues(ProxyListInForce(), change.WrittenValues()))
+        EXPECT_EQ(value.state, ValuePutBack::done);
       EXPECT_EQ(Value(kProxyKey, kProxyName, true), before) << value.value_or("(missing)");
     }
   }
