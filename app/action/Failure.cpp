@@ -12,20 +12,20 @@
 namespace {
 
 const FailureRow kRows[] = {
-    // status, checking, text, word, urgent
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 0, "cannot be read", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 1, "cannot be written", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 2, "not put back", false},
-    {kExitServiceAccount, kExitServiceAccount, IDS_REGISTRY_ERROR_BASE + 3, "a service account's", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 4, "not text", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 5, "not in the code page", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 6, "may not be changed", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 7, "changed by another", false},
-    {kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 8, "not of a known form", false},
-    {kExitFailed, kExitCannotTell, IDS_FILE_ERROR_BASE, "hive not loaded", false},
-    {kExitBusy, kExitBusy, IDS_ANOTHER_RUN_BUSY, "busy", false},
-    {kExitFailed, kExitCannotTell, IDS_OUT_OF_MEMORY, "out of memory", true},
-    {kExitFailed, kExitCannotTell, IDS_FILE_ERROR_BASE + CFileException::genericException, "failed", false},
+    // word, status, checking, text, urgent
+    {"cannot be read", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 0, false},
+    {"cannot be written", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 1, false},
+    {"not put back", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 2, false},
+    {"a service account's", kExitServiceAccount, kExitServiceAccount, IDS_REGISTRY_ERROR_BASE + 3, false},
+    {"not text", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 4, false},
+    {"not in the code page", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 5, false},
+    {"may not be changed", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 6, false},
+    {"changed by another", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 7, false},
+    {"not of a known form", kExitFailed, kExitCannotTell, IDS_REGISTRY_ERROR_BASE + 8, false},
+    {"hive not loaded", kExitFailed, kExitCannotTell, IDS_FILE_ERROR_BASE, false},
+    {"busy", kExitBusy, kExitBusy, IDS_ANOTHER_RUN_BUSY, false},
+    {"out of memory", kExitFailed, kExitCannotTell, IDS_OUT_OF_MEMORY, true},
+    {"failed", kExitFailed, kExitCannotTell, IDS_FILE_ERROR_BASE + CFileException::genericException, false},
 };
 static_assert(std::size(kRows) == Failure::unknown + 1, "a row for each kind of failure");
 

@@ -41,10 +41,10 @@ struct Failure {
 
 // What a failure is told by.
 struct FailureRow {
+  const char* word;     // in the log, of a list left as it was or not told
   ExitStatus status;    // of the run it ends
   ExitStatus checking;  // of a check or a detection it ends: it could not tell
   UINT text;            // the string; for a file, the first of its causes'
-  const char* word;     // in the log, of a list left as it was or not told
   bool urgent;          // out of memory: shown over everything
 };
 

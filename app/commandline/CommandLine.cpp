@@ -89,13 +89,12 @@ Invocation ParseArguments(int argc, const char* const* argv) {
   // Detection and the package's own verbs take /quiet and /log alone.
   const bool settingsOnly =
       invocation.verb == Verb::detect || invocation.verb == Verb::undo || invocation.verb == Verb::forget;
-  if (invocation.verb == Verb::dialog && (dialogOptions || !invocation.undoId.IsEmpty()))
-    invocation.badArgument = argv[1];
-  else if (invocation.users == Users::all && invocation.scope == Scope::machine)
+  const bool withoutItsVerb = (invocation.verb == Verb::dialog && dialogOptions) ||
+                              (settingsOnly && (invocation.scope != Scope::both || invocation.users == Users::all)) ||
+                              (!action && !settingsOnly && !invocation.undoId.IsEmpty());
+  if (invocation.users == Users::all && invocation.scope == Scope::machine && !withoutItsVerb)
     invocation.badArgument = allUsers;
-  else if (settingsOnly && (invocation.scope != Scope::both || invocation.users == Users::all))
-    invocation.badArgument = argv[1];
-  else if (!action && !settingsOnly && !invocation.undoId.IsEmpty())
+  else if (withoutItsVerb)
     invocation.badArgument = argv[1];
   return invocation;
 }
