@@ -4,8 +4,6 @@
 #include <sddl.h>
 
 #include "BusyException.h"
-#include "HostsFile.h"
-#include "Trust.h"
 
 namespace {
 
@@ -56,15 +54,6 @@ UniqueNamespace AdministratorsNamespace(LPSECURITY_ATTRIBUTES access) {
   UniqueNamespace space(createSpace(access, boundary.get(), kNamespace));
   if (!space.valid() && GetLastError() == ERROR_ALREADY_EXISTS) space.reset(openSpace(boundary.get(), kNamespace));
   return space;
-}
-
-// The folder of the hosts file, where no ordinary user may make a file:
-// not open unless the administrators alone may change it (Trust.h).
-CFolder HostsFolder() {
-  CString name;
-  CFolder folder = CFolder::OfFile(CHostsFile().GetPath(), name);
-  if (folder.IsOpen() && TrustOf(folder.Handle(), true) != Distrust::none) folder = CFolder();
-  return folder;
 }
 
 }  // namespace

@@ -5,6 +5,10 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
+#include "HostsFile.h"
+
 #include "Handle.h"
 
 namespace {
@@ -46,5 +50,12 @@ ToolFolder::ToolFolder(bool make) {
 CString CommonAppDataFolder() {
   char folder[MAX_PATH] = {};
   if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder) != S_OK) return {};
+  return folder;
+}
+
+CFolder HostsFolder() {
+  const CString hosts = CHostsFile().GetPath();
+  CFolder folder(hosts.Left(std::max(hosts.ReverseFindOneOf("\\/"), 0)));
+  if (folder.IsOpen() && (folder.IsLink() || TrustOf(folder.Handle(), true) != Distrust::none)) return CFolder();
   return folder;
 }

@@ -31,3 +31,8 @@ class ToolFolder {
 // The common application data folder: ProgramData on Vista and later, All
 // Users\Application Data before; empty when the system names none.
 CString CommonAppDataFolder();
+
+// The hosts file's own folder, held open, where no ordinary user may make a
+// file: not open when it is a link, or another account may change it
+// (Trust.h).
+CFolder HostsFolder();

@@ -9,21 +9,14 @@
 #include "HivePrivileges.h"
 #include "PlainFile.h"
 #include "ProxyLists.h"
-#include "Trust.h"
+#include "ToolFolder.h"
 
 namespace {
 
 constexpr char kRecordName[] = "OrvaneSetup.undo";
 constexpr std::string_view kHeader = "OrvaneSetup undo 1";
 
-// The hosts file's folder: only administrators may write in it.
-CFolder RecordFolder() {
-  const CString hosts = CHostsFile().GetPath();
-  CFolder folder(hosts.Left(std::max(hosts.ReverseFindOneOf("\\/"), 0)));
-  if (folder.IsOpen() && (folder.IsLink() || TrustOf(folder.Handle(), true) != Distrust::none)) return CFolder();
-  return folder;
-}
-
+// Beside the hosts file (HostsFolder): only administrators may write there.
 CString RecordPath() {
   const CString hosts = CHostsFile().GetPath();
   return hosts.Left(std::max(hosts.ReverseFindOneOf("\\/"), 0)) + "\\" + kRecordName;
@@ -148,7 +141,7 @@ std::optional<UndoRecord> Parsed(std::string_view text) {
 
 // The record as kept, whatever its id.
 std::optional<UndoRecord> Kept() {
-  const CFolder folder = RecordFolder();
+  const CFolder folder = HostsFolder();
   if (!folder.IsOpen()) return std::nullopt;
   const PlainFile file = OpenPlainFile(folder, kRecordName, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   if (!file.file.valid()) return std::nullopt;
@@ -171,7 +164,7 @@ bool IsUndoId(const CString& id) {
 }
 
 void KeepUndoRecord(const UndoRecord& record) {
-  const CFolder folder = RecordFolder();
+  const CFolder folder = HostsFolder();
   if (!folder.IsOpen()) Raise(ERROR_ACCESS_DENIED);
   const PlainFile file = OpenPlainFile(folder, kRecordName, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!file.file.valid()) Raise(file.refusal == FileRefusal::cannotOpen ? file.error : ERROR_ACCESS_DENIED);
@@ -192,7 +185,7 @@ void ForgetUndoRecord(const CString* id) {
   const std::optional<UndoRecord> record = Kept();
   if (id && (!record || record->id != *id)) return;
   if (record && record->hosts) CHostsFile::Forget(*record->hosts);
-  const CFolder folder = RecordFolder();
+  const CFolder folder = HostsFolder();
   if (!folder.IsOpen()) return;
   // Only the plain file of that name, never where a link of that name leads.
   if (OpenPlainFile(folder, kRecordName, READ_CONTROL, FILE_SHARE_DELETE, OPEN_EXISTING).file.valid())
